@@ -1,0 +1,112 @@
+// Naming and mapping against real POSIX shared-memory objects.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "mkshareditem.h"
+#include "shm-block.h"
+
+namespace {
+
+TEST(SharedAreaName, FormatsMachineAndChannelWithMinimumWidths)
+{
+    char buf[64];
+    ASSERT_TRUE(SAUtils::MakeSharedAreaname(5, 7, buf, sizeof buf));
+    EXPECT_STREQ(buf, "SHMEM_0005_07");
+    ASSERT_TRUE(SAUtils::MakeSharedAreaname(12345, 123, buf, sizeof buf));
+    EXPECT_STREQ(buf, "SHMEM_12345_123");
+    ASSERT_TRUE(SAUtils::MakeConsoleSharedAreaname(5, buf, sizeof buf));
+    EXPECT_STREQ(buf, "SHMEM_CONSOLE_0005");
+}
+
+TEST(SharedAreaName, RespectsTheBufferLength)
+{
+    char buf[16];
+    memset(buf, '#', sizeof buf);
+    EXPECT_FALSE(SAUtils::MakeSharedAreaname(5, 7, buf, 0));
+    EXPECT_EQ(buf[0], '#');
+    EXPECT_FALSE(SAUtils::MakeSharedAreaname(5, 7, nullptr, 10));
+    EXPECT_FALSE(SAUtils::MakeConsoleSharedAreaname(5, buf, 0));
+
+    ASSERT_TRUE(SAUtils::MakeSharedAreaname(5, 7, buf, 10));
+    EXPECT_STREQ(buf, "SHMEM_000");
+    EXPECT_EQ(buf[10], '#');
+}
+
+TEST(OpenSharedArea, AttachesToAPublishedBlockAndSeesItsWrites)
+{
+    UINT machine = UniqueMachineNumber();
+    TestBlock host(machine, 7);
+    ASSERT_TRUE(host.Ok());
+    host.Block()->m_OpsNo = 31;
+
+    char name[64];
+    SAUtils::MakeSharedAreaname(machine, 7, name, sizeof name);
+    size_t mapped = 0;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(name, &mapped);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(mapped, sizeof(S_SHAREBASE));
+    EXPECT_EQ(p->m_OpsNo, 31u);
+    p->m_Hold = true;  // shared, not private
+    EXPECT_TRUE(host.Block()->m_Hold);
+    SAUtils::ReleaseSharedArea(p, mapped);
+    EXPECT_FALSE(IsMapped(p));
+
+    std::string slashed = "/" + host.Name();
+    p = SAUtils::OpenPeripheralSharedArea(slashed.c_str());
+    ASSERT_NE(p, nullptr);
+    SAUtils::ReleaseSharedArea(p, p->m_SharedAreaSize);
+}
+
+TEST(OpenSharedArea, MapsTheWholeObjectWhenTheHostMadeItLarger)
+{
+    UINT machine = UniqueMachineNumber();
+    TestBlock host(machine, 9, 40960);
+    size_t mapped = 0;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(host.Name().c_str(), &mapped);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(mapped, 40960u);
+    SAUtils::ReleaseSharedArea(p, mapped);
+}
+
+TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
+{
+    UINT machine = UniqueMachineNumber();
+    size_t mapped = 99;
+    EXPECT_EQ(SAUtils::OpenPeripheralSharedArea(nullptr), nullptr);
+    EXPECT_EQ(SAUtils::OpenPeripheralSharedArea("SHMEM_NO_SUCH_OBJECT_XYZ", &mapped), nullptr);
+    EXPECT_EQ(mapped, 0u);
+
+    TestBlock empty(machine, 4, 0, false);
+    ASSERT_TRUE(empty.Name().size() > 0);
+    EXPECT_EQ(SAUtils::OpenPeripheralSharedArea(empty.Name().c_str()), nullptr);
+
+    TestBlock shortBlock(machine, 5, 4096, false);
+    ASSERT_TRUE(shortBlock.Ok());
+    memcpy(shortBlock.Bytes(), "\x71\x00\x00\x89", 4);  // right version, too short
+    EXPECT_EQ(SAUtils::OpenPeripheralSharedArea(shortBlock.Name().c_str()), nullptr);
+
+    TestBlock oldVersion(machine, 6);
+    oldVersion.Block()->m_Version = 0x89000070u;
+    size_t mapsBefore = 0, mapsAfter = 0;
+    {
+        std::ifstream m("/proc/self/maps");
+        std::string l;
+        while (std::getline(m, l))
+            ++mapsBefore;
+    }
+    EXPECT_EQ(SAUtils::OpenPeripheralSharedArea(oldVersion.Name().c_str()), nullptr);
+    {
+        std::ifstream m("/proc/self/maps");
+        std::string l;
+        while (std::getline(m, l))
+            mapsAfter += l.find(oldVersion.Name()) != std::string::npos;
+    }
+    // Only the test's own mapping of that object remains.
+    EXPECT_EQ(mapsAfter, 1u);
+    (void)mapsBefore;
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Shared-memory objects for tests: unique names, removed when the owner dies.
+#pragma once
+#include <string>
+#include "sharebase.h"
+
+// A machine number that no other test process running now uses.
+UINT UniqueMachineNumber();
+
+class TestBlock {
+public:
+    // Creates /SHMEM_<machine>_<channel> of `size` bytes. When `valid`, the
+    // header gets the version word and m_SharedAreaSize (the version last).
+    TestBlock(UINT machine, UINT channel, size_t size = sizeof(S_SHAREBASE), bool valid = true);
+    ~TestBlock();
+    TestBlock(const TestBlock&) = delete;
+    TestBlock& operator=(const TestBlock&) = delete;
+
+    const std::string& Name() const { return m_name; }  // without the leading '/'
+    PSHAREBASE Block() const { return static_cast<PSHAREBASE>(m_map); }
+    unsigned char* Bytes() const { return static_cast<unsigned char*>(m_map); }
+    size_t Size() const { return m_size; }
+    bool Ok() const { return m_map != nullptr; }
+    // Shrinks or grows the object (the mapping here keeps its length).
+    void Resize(size_t size);
+    void Unlink();
+
+private:
+    std::string m_name;
+    void* m_map = nullptr;
+    size_t m_size = 0;
+    size_t m_mapLen = 0;
+    bool m_linked = false;
+};
+
+// True when some mapping of this process lies at `addr` (from /proc/self/maps).
+bool IsMapped(const void* addr);
