@@ -1,10 +1,86 @@
 #include "mkshareditem.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// A fixed table, so that the signal handler touches nothing but lock-free
+// atomics. More blocks than slots are still mapped, just not guarded.
+struct GuardedBlock {
+    std::atomic<uintptr_t> base{0};
+    std::atomic<size_t> len{0};
+    std::atomic<bool> lost{false};
+};
+constexpr int kGuardSlots = 256;
+GuardedBlock g_guarded[kGuardSlots];
+struct sigaction g_previousBusAction;
+std::atomic<bool> g_guardInstalled{false};
+
+void OnBusError(int sig, siginfo_t* info, void* /*context*/)
+{
+    uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (GuardedBlock& g : g_guarded) {
+        uintptr_t base = g.base.load();
+        size_t len = g.len.load();
+        if (base != 0 && addr >= base && addr < base + len) {
+            void* p = mmap(reinterpret_cast<void*>(base), len, PROT_READ | PROT_WRITE,
+                           MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p != MAP_FAILED) {
+                g.lost.store(true);
+                return;  // the faulting access is retried on the zero pages
+            }
+        }
+    }
+    // Not ours: restore what was there before and let the fault take its course.
+    sigaction(sig, &g_previousBusAction, nullptr);
+    raise(sig);
+}
+
+void InstallBusGuard()
+{
+    bool expected = false;
+    if (!g_guardInstalled.compare_exchange_strong(expected, true))
+        return;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = OnBusError;
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGBUS, &sa, &g_previousBusAction);
+}
+
+void GuardBlock(void* p, size_t len)
+{
+    InstallBusGuard();
+    for (GuardedBlock& g : g_guarded) {
+        uintptr_t expected = 0;
+        if (g.base.load() == 0 && g.base.compare_exchange_strong(expected, reinterpret_cast<uintptr_t>(p))) {
+            g.len.store(len);
+            g.lost.store(false);
+            return;
+        }
+    }
+}
+
+void UnguardBlock(void* p)
+{
+    for (GuardedBlock& g : g_guarded) {
+        if (g.base.load() == reinterpret_cast<uintptr_t>(p)) {
+            g.len.store(0);
+            g.lost.store(false);
+            g.base.store(0);
+            return;
+        }
+    }
+}
+
+}  // namespace
 
 namespace SAUtils {
 
@@ -54,8 +130,11 @@ PSHAREBASE OpenPeripheralSharedArea(const char* name, size_t* mappedSize)
     if (pv == MAP_FAILED)
         return nullptr;
 
+    // Guard before the first read: the host may shrink the object at any time.
+    GuardBlock(pv, len);
     PSHAREBASE pShare = static_cast<PSHAREBASE>(pv);
     if (pShare->m_Version != SHAREBASE_VERSION) {
+        UnguardBlock(pv);
         munmap(pv, len);
         return nullptr;
     }
@@ -71,8 +150,33 @@ PSHAREBASE OpenPeripheralSharedArea(const char* name)
 
 void ReleaseSharedArea(void* p, size_t sz)
 {
-    if (p != nullptr && sz != 0)
+    if (p == nullptr)
+        return;
+    UnguardBlock(p);
+    if (sz != 0)
         munmap(p, sz);
+}
+
+bool IsSharedAreaIntact(const void* p)
+{
+    for (const GuardedBlock& g : g_guarded) {
+        if (g.base.load() == reinterpret_cast<uintptr_t>(p)) {
+            size_t len = g.len.load();
+            if (len > 0)
+                (void)*(static_cast<const volatile unsigned char*>(p) + len - 1);
+            return !g.lost.load();
+        }
+    }
+    return false;
+}
+
+bool IsSharedAreaLost(const void* p)
+{
+    for (const GuardedBlock& g : g_guarded) {
+        if (g.base.load() == reinterpret_cast<uintptr_t>(p))
+            return g.lost.load();
+    }
+    return false;
 }
 
 void StoreFieldText(char* field, size_t width, const char* text)

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "mkshareditem.h"
 #include "shm-block.h"
@@ -107,6 +110,68 @@ TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
     // Only the test's own mapping of that object remains.
     EXPECT_EQ(mapsAfter, 1u);
     (void)mapsBefore;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SharedAreaGuard, ATruncatedBlockReadsAsZeroInsteadOfKillingTheProcess)
+{
+    UINT machine = UniqueMachineNumber();
+    TestBlock host(machine, 10);
+    size_t mapped = 0;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(host.Name().c_str(), &mapped);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(SAUtils::IsSharedAreaIntact(p));
+    EXPECT_FALSE(SAUtils::IsSharedAreaLost(p));
+
+    host.Resize(0);
+    volatile UINT version = p->m_Version;  // would raise SIGBUS unguarded
+    EXPECT_EQ(version, 0u);
+    EXPECT_TRUE(SAUtils::IsSharedAreaLost(p));
+    EXPECT_FALSE(SAUtils::IsSharedAreaIntact(p));
+    p->m_Hold = true;  // writes land on the private zero pages
+    SAUtils::ReleaseSharedArea(p, mapped);
+    EXPECT_FALSE(IsMapped(p));
+}
+
+TEST(SharedAreaGuard, AShrunkBlockIsNoticedByTheProbe)
+{
+    UINT machine = UniqueMachineNumber();
+    TestBlock host(machine, 11);
+    size_t mapped = 0;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(host.Name().c_str(), &mapped);
+    ASSERT_NE(p, nullptr);
+    host.Resize(4096);
+    EXPECT_EQ(p->m_OpsNo, 0u);  // the first page is still there
+    EXPECT_FALSE(SAUtils::IsSharedAreaIntact(p));
+    EXPECT_NE(p->m_Version, SHAREBASE_VERSION);
+    SAUtils::ReleaseSharedArea(p, mapped);
+    EXPECT_FALSE(SAUtils::IsSharedAreaLost(p));  // forgotten once released
+}
+
+void TouchUnguardedTruncatedMapping(const std::string& name)
+{
+    int fd = shm_open(("/" + name).c_str(), O_RDWR, 0);
+    void* q = mmap(nullptr, sizeof(S_SHAREBASE), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (ftruncate(shm_open(("/" + name).c_str(), O_RDWR, 0), 0) != 0)
+        _exit(0);
+    fprintf(stderr, "%u\n", *static_cast<volatile UINT*>(q));
+}
+
+TEST(SharedAreaGuardDeathTest, FaultsOutsideGuardedBlocksStayFatal)
+{
+    // "fast": the child runs only the statement, so it creates no objects of its own.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    UINT machine = UniqueMachineNumber();
+    TestBlock guarded(machine, 12);
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(guarded.Name().c_str());
+    ASSERT_NE(p, nullptr);  // the guard is installed now
+    TestBlock other(machine, 13);
+    EXPECT_DEATH(TouchUnguardedTruncatedMapping(other.Name()), "");
+    SAUtils::ReleaseSharedArea(p, sizeof(S_SHAREBASE));
 }
 
 }  // namespace
