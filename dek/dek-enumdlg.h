@@ -63,6 +63,9 @@ private:
     void BuildColumns();
     long AppendRow(long line, const EnumRow& row);
     void ListBlock(long& line, const S_SHAREBASE& b, UINT chan);
+    void ChooseRow(long item);
+
+    bool m_firstScanDone = false;
 
     wxDECLARE_EVENT_TABLE();
 };
