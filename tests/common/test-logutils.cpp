@@ -1,0 +1,509 @@
+// The diagnostic logger and its stopwatch.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <sys/utsname.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "logutils.h"
+
+namespace {
+
+const std::string kBanner = "\n\f" + std::string(40, '^') + "\n\n";
+
+class LoggerFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/dek-logger-XXXXXX";
+        int fd = mkstemp(tmpl);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        path = tmpl;
+    }
+    void TearDown() override { unlink(path.c_str()); }
+
+    std::string Contents() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    // What the logger wrote, once it is closed and its banner checked off.
+    std::string ClosedText(CLogger& log) const
+    {
+        log.Close();
+        std::string text = Contents();
+        EXPECT_GE(text.size(), kBanner.size());
+        if (text.size() < kBanner.size())
+            return text;
+        EXPECT_EQ(text.substr(text.size() - kBanner.size()), kBanner);
+        return text.substr(0, text.size() - kBanner.size());
+    }
+
+    std::string path;
+};
+
+// A stamp: a number right-aligned in at least 12 columns, a space, HH:MM:SS
+// and a space. The number is returned through *value.
+const char* const kStamp = "( *)([0-9]+) [0-2][0-9]:[0-5][0-9]:[0-6][0-9] ";
+
+bool StampWellFormed(const std::smatch& m, size_t first, unsigned long long* value)
+{
+    std::string pad = m[first].str();
+    std::string digits = m[first + 1].str();
+    if (value)
+        *value = std::stoull(digits);
+    size_t width = pad.size() + digits.size();
+    return digits.size() >= 12 ? pad.empty() : width == 12;
+}
+
+TEST_F(LoggerFile, OpenCreatesOrAppendsAndReportsFailure)
+{
+    CLogger log;
+    EXPECT_FALSE(log.Open(true));  // no file name yet
+    EXPECT_FALSE(log.Open("/nonexistent-dir-dek/x.log", false));
+    EXPECT_FALSE(log.IsOpen());
+
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "old\n";
+    }
+    log.SetFilename(path.c_str());
+    ASSERT_TRUE(log.Open(true));
+    log.Log("new\n");
+    EXPECT_EQ(ClosedText(log), "old\nnew\n");
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log("fresh\n");
+    EXPECT_EQ(ClosedText(log), "fresh\n");
+}
+
+TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
+{
+    char tmpl[] = "/tmp/dek-logger-XXXXXX";
+    int fd = mkstemp(tmpl);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string other = tmpl;
+
+    CLogger log;
+    ASSERT_TRUE(log.Open(other.c_str(), false));
+    log.Log("first file\n");
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log("second file\n");
+    // A failed open leaves the current file in use.
+    EXPECT_FALSE(log.Open("/nonexistent-dir-dek/x.log", true));
+    log.Log("still second\n");
+    EXPECT_EQ(ClosedText(log), "second file\nstill second\n");
+
+    std::ifstream in(other, std::ios::binary);
+    std::ostringstream first;
+    first << in.rdbuf();
+    EXPECT_EQ(first.str(), "first file\n");
+    unlink(other.c_str());
+
+    // The same file reopened for appending keeps what the old stream had
+    // buffered.
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log("one\n");
+    ASSERT_TRUE(log.Open(path.c_str(), true));
+    log.Log("two\n");
+    EXPECT_EQ(ClosedText(log), "one\ntwo\n");
+}
+
+TEST_F(LoggerFile, BannerIsWrittenOnceAndClosedLoggersWriteNothing)
+{
+    CLogger log;
+    log.Log(LG_EMERG, "dropped\n");
+    log.Log("dropped\n");
+    log.Log();
+    log.LogBlock(reinterpret_cast<const BYTE*>("ab"), 2);
+    log.TraceBuffer(reinterpret_cast<const BYTE*>("ab"), 2, nullptr);
+    log.SetLevel(3);
+    log.Close();
+    EXPECT_EQ(Contents(), "");
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log("text");
+    log.Close();
+    log.Close();
+    log.Log(LG_EMERG, "after close\n");
+    EXPECT_EQ(Contents(), "text" + kBanner);
+    EXPECT_EQ(kBanner.size(), 44u);
+}
+
+TEST_F(LoggerFile, DestructionClosesWithTheBanner)
+{
+    {
+        CLogger log;
+        ASSERT_TRUE(log.Open(path.c_str(), false));
+        log.Log("bye\n");
+    }
+    EXPECT_EQ(Contents(), "bye\n" + kBanner);
+}
+
+TEST_F(LoggerFile, LevelFiltersMessages)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log(LG_EMERG, "a\n");
+    log.Log(LG_ALERT, "b\n");
+    log.Log(LG_DEBUG, "c\n");
+    log.SetLevel(9);  // refused; the level in force is reported
+    EXPECT_EQ(log.GetLevel(), 0u);
+    log.SetLevel(7);
+    log.Log(LG_DEBUG, "d %d\n", 4);
+    log.Log(LG_DEBUG | LG_NOINTERVAL, "e\n");  // bit 8 is not part of the level
+    log.SetTraceLevel(3);
+    log.Log(LG_ERR, "f\n");
+    log.Log(LG_WARN, "g\n");
+    log.Log(8 + LG_ERR, "h\n");
+    log.Log("plain ignores the level\n");
+    EXPECT_EQ(ClosedText(log),
+              "a\n"
+              "Log level now 0\n"
+              "Log level now 7\n"
+              "d 4\n"
+              "e\n"
+              "Log level now 3\n"
+              "f\n"
+              "h\n"
+              "plain ignores the level\n");
+}
+
+TEST_F(LoggerFile, TimeStampsBeginLinesOnly)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log(LG_EMERG, "unstamped\n");
+    log.SetTimeStamping(true);
+    log.Log(LG_EMERG, "part one, ");
+    log.Log(LG_EMERG, "part two\n");
+    log.Log("plain\n");
+    log.Log(LG_EMERG, "partial");
+    log.Log();
+    log.Log(LG_EMERG, "after newline\n");
+    log.SetTimeStamping(false);
+    log.Log(LG_EMERG, "off again\n");
+    std::string text = ClosedText(log);
+
+    std::string s(kStamp);
+    std::regex shape("unstamped\n" +
+                     s + "\nTimestamping on using divisor of 1000\n" +
+                     s + "part one, part two\n" +
+                     s + "plain\n" +
+                     s + "partial\n" +
+                     s + "after newline\n"
+                     "\nNo Timestamping\n"
+                     "off again\n");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(text, m, shape)) << text;
+    for (size_t group = 1; group < m.size(); group += 2)
+        EXPECT_TRUE(StampWellFormed(m, group, nullptr)) << text;
+}
+
+TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
+{
+    std::regex stamped(std::string(kStamp) + "x\n");
+    std::smatch m;
+    unsigned long long value = 0;
+
+    // Microseconds of the counter with the default divisor.
+    {
+        CLogger log;
+        ASSERT_TRUE(log.Open(path.c_str(), false));
+        log.m_TimeStamped = true;
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        log.Log(LG_EMERG, "x\n");
+        QueryPerformanceCounter(&after);
+        std::string text = ClosedText(log);
+        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
+        EXPECT_TRUE(StampWellFormed(m, 1, &value));
+        EXPECT_GE(value, static_cast<unsigned long long>(before.QuadPart / 1000));
+        EXPECT_LE(value, static_cast<unsigned long long>(after.QuadPart / 1000));
+    }
+    // A divisor of 0 is taken as 1: nanoseconds.
+    {
+        CLogger log;
+        ASSERT_TRUE(log.Open(path.c_str(), false));
+        log.m_TimeStamped = true;
+        log.m_TimeStampDivisor = 0;
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        log.Log(LG_EMERG, "x\n");
+        QueryPerformanceCounter(&after);
+        std::string text = ClosedText(log);
+        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
+        EXPECT_TRUE(StampWellFormed(m, 1, &value));
+        EXPECT_GE(value, static_cast<unsigned long long>(before.QuadPart));
+        EXPECT_LE(value, static_cast<unsigned long long>(after.QuadPart));
+    }
+    // The millisecond tick.
+    {
+        CLogger log;
+        ASSERT_TRUE(log.Open(path.c_str(), false));
+        log.m_TimeStamped = true;
+        log.m_Use_uSec = false;
+        UINT before = GetTickCount();
+        log.Log(LG_EMERG, "x\n");
+        UINT after = GetTickCount();
+        std::string text = ClosedText(log);
+        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
+        EXPECT_TRUE(StampWellFormed(m, 1, &value));
+        EXPECT_LE(static_cast<UINT>(value) - before, after - before);
+    }
+}
+
+TEST_F(LoggerFile, MessagesAreCutAt999Characters)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.m_TimeStamped = true;
+    std::string longText(2000, 'y');
+    log.Log(LG_EMERG, "%s\n", longText.c_str());
+    // The cut took the newline, so this continues the line unstamped.
+    log.Log("%s", longText.c_str());
+    std::string text = ClosedText(log);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(std::string("^") + kStamp))) << text;
+    EXPECT_EQ(text.substr(m.length(0)), std::string(1998, 'y'));
+}
+
+TEST_F(LoggerFile, IntervalPrefixShowsSecondsAndMilliseconds)
+{
+    char out[1000];
+    CLogger::IntervalFormat(out, sizeof out, 61234, "value %d\n");
+    EXPECT_STREQ(out, "61.234    value %d\n");
+    CLogger::IntervalFormat(out, sizeof out, 5, "x");
+    EXPECT_STREQ(out, "0.005     x");
+    CLogger::IntervalFormat(out, sizeof out, 4294967295u, "x");
+    EXPECT_STREQ(out, "4294967.295 x");
+    std::string longFmt(2000, 'z');
+    CLogger::IntervalFormat(out, sizeof out, 0, longFmt.c_str());
+    EXPECT_EQ(strlen(out), 999u);
+
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.m_UseTimer = true;
+    log.m_TimerBase = GetTickCount() - 2500;
+    log.Log(LG_EMERG, "first %d\n", 1);
+    log.Log(LG_EMERG | LG_NOINTERVAL, "bare\n");
+    log.Log(LG_EMERG, "second\n");
+    log.Log("plain\n");
+    std::string text = ClosedText(log);
+    std::regex shape("2\\.5[0-9][0-9]     first 1\n"
+                     "bare\n"
+                     "0\\.[0-9][0-9][0-9]     second\n"
+                     "plain\n");
+    EXPECT_TRUE(std::regex_match(text, shape)) << text;
+}
+
+TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.SetSizeLimit(100, true);
+    const std::string line = "0123456789012345678901234567\n";  // 29 bytes
+    for (int i = 0; i < 6; ++i)
+        log.Log(LG_EMERG, "%s", line.c_str());
+    EXPECT_FALSE(log.IsOpen());
+    log.Close();
+    EXPECT_EQ(Contents(), line + line + line + line);  // 116 > 100
+
+    // A filtered message still triggers the check.
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.SetSizeLimit(100, false);
+    log.Log(LG_EMERG, "%s", std::string(50, 'q').c_str());
+    log.SetSizeLimit(10, true);
+    EXPECT_TRUE(log.IsOpen());
+    log.Log(LG_DEBUG, "filtered\n");
+    EXPECT_FALSE(log.IsOpen());
+    log.Log(LG_EMERG, "dropped\n");
+    EXPECT_EQ(Contents(), std::string(50, 'q'));
+}
+
+TEST_F(LoggerFile, EmptyStartsTheFileAfresh)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), true));
+    log.Log("before\n");
+    log.Empty();
+    log.Log("after\n");
+    EXPECT_EQ(ClosedText(log), "after\n");
+}
+
+TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.SetFlush(true);
+    log.Log(LG_EMERG, "one\n");
+    EXPECT_EQ(Contents(), "one\n");
+    log.Log("two\n");
+    EXPECT_EQ(Contents(), "one\ntwo\n");
+    log.TraceBuffer(reinterpret_cast<const BYTE*>("A"), 1, "t");
+    EXPECT_EQ(Contents(), "one\ntwo\nt - nChars =   1\n0000: 41 | A\n");
+}
+
+TEST_F(LoggerFile, LogBlockShowsControlBytesInHex)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    const BYTE two[] = {0x0A, 'A'};
+    log.LogBlock(two, 2);
+    log.LogBlock(two, 0);
+    const BYTE mixed[] = {0x00, 0x1F, ' ', 0xC0};
+    log.LogBlock(mixed, 4);
+    EXPECT_EQ(ClosedText(log),
+              ">>Net len =    2 >> 0a A  \n"
+              ">>Net len =    4 >> 00 1f " "   " "\xC0  \n");
+}
+
+TEST_F(LoggerFile, LogBlockLinesAreCutLikeAnyMessage)
+{
+    std::vector<BYTE> block(400, 'k');
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.LogBlock(block.data(), 326);  // 19 + 978 characters and the newline
+    std::string whole = ">>Net len =  326 >> ";
+    for (int i = 0; i < 326; ++i)
+        whole += "k  ";
+    whole += "\n";
+    EXPECT_EQ(ClosedText(log), whole);
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.LogBlock(block.data(), 400);
+    std::string cut = ClosedText(log);
+    EXPECT_EQ(cut.size(), 999u);
+    EXPECT_EQ(cut.substr(0, 23), ">>Net len =  400 >> k  ");
+    EXPECT_EQ(cut.find('\n'), std::string::npos);
+}
+
+TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
+{
+    const BYTE bytes[] = "ABCDEFGHIJKLMNOPQRST\x01";
+    const std::string header = " - nChars = ";
+    const std::string full =
+        "0000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 | ABCDEFGHIJKLMNOP\n";
+
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.TraceBuffer(bytes, 0, nullptr);
+    log.TraceBuffer(bytes, -3, "neg");
+    EXPECT_EQ(ClosedText(log), "Buffer - nChars =   0\nneg - nChars = 4294967293\n");
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.TraceBuffer(bytes, 16, "rx");
+    EXPECT_EQ(ClosedText(log), "rx - nChars =  16\n" + full);
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.TraceBuffer(bytes, 17, "rx");
+    EXPECT_EQ(ClosedText(log), "rx - nChars =  17\n" + full + "0010: 51 | Q\n");
+
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.TraceBuffer(bytes, 20, nullptr);
+    EXPECT_EQ(ClosedText(log), "Buffer - nChars =  20\n" + full + "0010: 51 52 53 54 | QRST\n");
+
+    // Unprintable bytes show as dots.
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.TraceBuffer(bytes + 19, 2, "x");
+    EXPECT_EQ(ClosedText(log), "x - nChars =   2\n0000: 54 01 | T.\n");
+    EXPECT_EQ(log.prtchar('~'), '~');
+    EXPECT_EQ(log.prtchar(0x7F), '.');
+    EXPECT_EQ(log.prtchar(0xA3), '.');  // the C locale
+}
+
+TEST_F(LoggerFile, HostInfoNamesTheSystem)
+{
+    struct utsname host;
+    ASSERT_EQ(uname(&host), 0);
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.PrintHostInfo();
+    EXPECT_EQ(ClosedText(log), std::string("OS: ") + host.sysname + " " + host.release + " " +
+                                   host.machine + "\n\n");
+}
+
+TEST_F(LoggerFile, ConcurrentMessagesStayWholeLines)
+{
+    const int kThreads = 4;
+    const int kLines = 300;
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.m_TimeStamped = true;  // stamp and text are separate writes
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < kLines; ++i)
+                log.Log(LG_EMERG, "thread %d line %04d end\n", t, i);
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    std::istringstream lines(ClosedText(log));
+    std::regex shape(std::string(kStamp) + "thread ([0-9]) line ([0-9]{4}) end");
+    std::vector<int> next(kThreads, 0);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
+        int t = std::stoi(m[3].str());
+        ASSERT_LT(t, kThreads);
+        EXPECT_EQ(std::stoi(m[4].str()), next[t]);  // each thread's lines in order
+        ++next[t];
+        ++count;
+    }
+    EXPECT_EQ(count, kThreads * kLines);
+}
+
+TEST(ENamesTable, FilledWithPrivateCopiesAndOctalExtracodes)
+{
+    for (int i = 0; i < 50; ++i)
+        CLogger refill;  // each construction refills; old copies are freed
+    CLogger log;
+    for (int code = 0; code < 96; ++code) {
+        ASSERT_NE(ENames[code], nullptr);
+        EXPECT_NE(ENames[code], ONames[code]);
+        EXPECT_STREQ(ENames[code], ONames[code]) << code;
+    }
+    char octal[8];
+    for (int code = 96; code < 128; ++code) {
+        snprintf(octal, sizeof octal, "'%03o", code);
+        EXPECT_STREQ(ENames[code], octal);
+    }
+    EXPECT_STREQ(ENames[96], "'140");
+    EXPECT_STREQ(ENames[104], "'150");  // SUSBY prints as its number here
+    EXPECT_STREQ(ENames[127], "'177");
+    EXPECT_STREQ(ENames[88], "FLOAT");
+    ENames[0][0] = 'l';  // writable copies; the printed names are untouched
+    EXPECT_STREQ(ONames[0], "LDX");
+}
+
+TEST(LogTimer, IntervalsSurviveTheTickWrap)
+{
+    CLogTimer timer;
+    timer.IntervalTo(0xFFFFFFF0u);
+    EXPECT_EQ(timer.IntervalTo(0x10u), 0x20u);
+    EXPECT_EQ(timer.IntervalTo(0x15u), 5u);
+    EXPECT_EQ(timer.IntervalTo(0x15u), 0u);
+
+    timer.GetInterval();
+    Sleep(20);
+    UINT d = timer.GetInterval();
+    EXPECT_GE(d, 19u);
+    EXPECT_LT(d, 5000u);
+}
+
+}  // namespace

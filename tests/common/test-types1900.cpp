@@ -1,0 +1,241 @@
+// ICL 1900 store words, character addresses, the character set and the
+// mnemonic tables.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "logutils.h"
+#include "types1900.h"
+
+namespace {
+
+UINT Chars(UINT c0, UINT c1, UINT c2, UINT c3)
+{
+    return (c0 << 18) | (c1 << 12) | (c2 << 6) | c3;
+}
+
+TEST(IclWord, ViewsLineUpWithTheOrderFormats)
+{
+    ICLWORD w;
+    w.f = 0;
+    w.op1.X = 5;
+    w.op1.F = 0x7F;
+    w.op1.M = 2;
+    w.op1.N = 0xABC;
+    EXPECT_EQ(w.f, (5u << 21) | (0x7Fu << 14) | (2u << 12) | 0xABCu);
+
+    w.f = 0;
+    w.op2.N = 0x7FFF;
+    EXPECT_EQ(w.f, 0x7FFFu);
+
+    w.f = 0;
+    w.op3.Nt = 3;
+    w.op3.N = 0x3FF;
+    EXPECT_EQ(w.f, 0xFFFu);
+    w.f = 0x400;  // shift type 1, count 0
+    EXPECT_EQ(w.op3.Nt, 1u);
+    EXPECT_EQ(w.op3.N, 0u);
+
+    w.f = Chars(33, 34, 35, 36);
+    EXPECT_EQ(w.chs.c0, 33u);
+    EXPECT_EQ(w.chs.c1, 34u);
+    EXPECT_EQ(w.chs.c2, 35u);
+    EXPECT_EQ(w.chs.c3, 36u);
+
+    w.f = 0xFF123456;
+    EXPECT_EQ(w.iVal, 0x123456u);
+}
+
+TEST(StoreWord, AssignmentKeepsTheTopEightContainerBits)
+{
+    CStoreWord sw;
+    sw.w.f = 0xAB000000;
+    sw = 0xFF345678;
+    EXPECT_EQ(static_cast<UINT>(sw), 0x345678u);
+    EXPECT_EQ(sw.w.f, 0xAB345678u);
+}
+
+TEST(StoreWord, CharactersAreTakenModuloFourFromTheLeft)
+{
+    CStoreWord sw;
+    sw.w.f = 0;
+    sw = Chars(1, 2, 3, 4);
+    EXPECT_EQ(sw.GetChar(0), 1u);
+    EXPECT_EQ(sw.GetChar(1), 2u);
+    EXPECT_EQ(sw.GetChar(2), 3u);
+    EXPECT_EQ(sw.GetChar(3), 4u);
+    EXPECT_EQ(sw.GetChar(5), sw.GetChar(1));
+    EXPECT_EQ(sw.GetChar(7), 4u);
+}
+
+TEST(StoreWord, SetCharReplacesOnlyItsPositionAndStaysWithin24Bits)
+{
+    CStoreWord sw;
+    sw.w.f = 0x5A000000;
+    sw = 0xFFFFFF;
+    sw.SetChar(1, 0);
+    EXPECT_EQ(static_cast<UINT>(sw), 0xFC0FFFu);
+    sw.SetChar(6, 5);  // position 2
+    EXPECT_EQ(static_cast<UINT>(sw), 0xFC017Fu);
+
+    // A code too wide for position 0 is cut at bit 23; the container's
+    // top bits are not touched.
+    sw = 0;
+    sw.SetChar(0, 0xFF);
+    EXPECT_EQ(static_cast<UINT>(sw), 0xFC0000u);
+    EXPECT_EQ(sw.w.f, 0x5AFC0000u);
+    sw.SetChar(0, 16);
+    EXPECT_EQ(sw.GetChar(0), 16u);
+    EXPECT_EQ(static_cast<UINT>(sw), 16u << 18);
+}
+
+TEST(CharAddr, AdvancesAndStepsBackThroughTheCharacters)
+{
+    CCharAddr a;
+    a = (1u << 22) | 100u;
+    CCharAddr b = a++;
+    EXPECT_EQ(a.GetCharIndex(), 2u);
+    EXPECT_EQ(a.GetWordAddr(), 100u);
+    EXPECT_EQ(static_cast<UINT>(b), static_cast<UINT>(a));  // the new address
+
+    a++;
+    b = a++;
+    EXPECT_EQ(a.GetCharIndex(), 0u);
+    EXPECT_EQ(a.GetWordAddr(), 101u);
+    EXPECT_EQ(b.GetWordAddr(), 101u);
+
+    b = a--;
+    EXPECT_EQ(a.GetCharIndex(), 3u);
+    EXPECT_EQ(a.GetWordAddr(), 100u);
+    EXPECT_EQ(static_cast<UINT>(b), static_cast<UINT>(a));
+    a--;
+    EXPECT_EQ(a.GetCharIndex(), 2u);
+    EXPECT_EQ(a.GetWordAddr(), 100u);
+
+    CCharAddr copy(a);
+    EXPECT_EQ(static_cast<UINT>(copy), (2u << 22) | 100u);
+}
+
+TEST(CharAddr, WrapsAtBothEndsOfThe22BitStore)
+{
+    CCharAddr a;
+    a = (3u << 22) | 0x3FFFFFu;
+    CCharAddr b = a++;
+    EXPECT_EQ(a.GetCharIndex(), 0u);
+    EXPECT_EQ(a.GetWordAddr(), 0u);
+    EXPECT_EQ(static_cast<UINT>(b), 0u);
+
+    a--;
+    EXPECT_EQ(a.GetCharIndex(), 3u);
+    EXPECT_EQ(a.GetWordAddr(), 0x3FFFFFu);
+    EXPECT_EQ(static_cast<UINT>(a), 0xFFFFFFu);
+}
+
+TEST(CharacterSet, HasSixtyFourOneByteCharactersWithThePoundAtTwenty)
+{
+    EXPECT_EQ(strlen(IclTab), 64u);
+    EXPECT_EQ(IclTab[20], '\xA3');
+    EXPECT_EQ(IclTab[0], '0');
+    EXPECT_EQ(IclTab[9], '9');
+    EXPECT_EQ(IclTab[15], '?');
+    EXPECT_EQ(IclTab[16], ' ');
+    EXPECT_EQ(IclTab[18], '"');
+    EXPECT_EQ(IclTab[21], '%');
+    EXPECT_EQ(IclTab[31], '/');
+    EXPECT_EQ(IclTab[32], '@');
+    EXPECT_EQ(IclTab[33], 'A');
+    EXPECT_EQ(IclTab[58], 'Z');
+    EXPECT_EQ(IclTab[60], '$');
+    EXPECT_EQ(IclTab[63], '_');
+    std::set<char> distinct(IclTab, IclTab + 64);
+    EXPECT_EQ(distinct.size(), 64u);
+}
+
+TEST(CharacterSet, FourHConvertsTheLow24BitsLeftmostFirst)
+{
+    EXPECT_STREQ(_4H(0), "0000");
+    EXPECT_STREQ(_4H(Chars(16, 16, 16, 16)), "    ");
+    EXPECT_STREQ(_4H(0xFF000000), "0000");
+    EXPECT_STREQ(_4H(Chars(33, 58, 20, 63)), "AZ\xA3_");
+    const char* first = _4H(Chars(1, 2, 3, 4));
+    EXPECT_STREQ(first, "1234");
+    _4H(Chars(5, 6, 7, 8));
+    EXPECT_STREQ(first, "5678");  // one static buffer
+}
+
+TEST(OrderNames, FunctionCodesHaveTheirMachineValues)
+{
+    EXPECT_EQ(LDX, 0);
+    EXPECT_EQ(STO, 8);
+    EXPECT_EQ(MPY, 32);
+    EXPECT_EQ(BZE, 40);
+    EXPECT_EQ(BFP1, 63);
+    EXPECT_EQ(LDN, 64);
+    EXPECT_EQ(SMO, 79);
+    EXPECT_EQ(FLOTE, 88);
+    EXPECT_EQ(I140, 96);
+    EXPECT_EQ(SUSBY, 104);
+    EXPECT_EQ(I153, 107);
+    EXPECT_EQ(PERI, 111);
+    EXPECT_EQ(I167, 119);
+    EXPECT_EQ(I170, 120);
+}
+
+TEST(OrderNames, PrintedNamesDifferFromTheCodesOnlyWhereExpected)
+{
+    for (int code = 0; code < 128; ++code)
+        ASSERT_NE(ONames[code], nullptr) << code;
+    EXPECT_STREQ(ONames[LDX], "LDX");
+    EXPECT_STREQ(ONames[SBSC], "SBSC");
+    EXPECT_STREQ(ONames[SMO], "SMO");
+    EXPECT_STREQ(ONames[SFP], "SFP");
+    EXPECT_STREQ(ONames[SUSBY], "SUSBY");
+    EXPECT_STREQ(ONames[PERI], "PERI");
+    EXPECT_STREQ(ONames[RRQ], "RRQ");
+    EXPECT_STREQ(ONames[FLOTE], "FLOAT");
+
+    // Both codes of each branch pair print the even code's mnemonic.
+    EXPECT_STREQ(ONames[BZE1], "BZE");
+    EXPECT_STREQ(ONames[BCHX1], "BCHX");
+    EXPECT_STREQ(ONames[BFP1], "BFP");
+    for (int code = BZE; code <= BFP1; code += 2)
+        EXPECT_STREQ(ONames[code], ONames[code + 1]) << code;
+
+    char octal[8];
+    for (int code : {96, 97, 98, 99, 100, 101, 102, 103, 107, 119}) {
+        snprintf(octal, sizeof octal, "'%03o", code);
+        EXPECT_STREQ(ONames[code], octal);
+    }
+    for (int code = I170; code <= I177; ++code) {
+        snprintf(octal, sizeof octal, "'%03oE", code);
+        EXPECT_STREQ(ONames[code], octal);
+    }
+    EXPECT_STREQ(ONames[I140], "'140");
+    EXPECT_STREQ(ONames[I177], "'177E");
+
+    // Apart from the branch pairs every code has a name of its own.
+    std::set<std::string> names(ONames, ONames + 128);
+    EXPECT_EQ(names.size(), 128u - 12u);
+}
+
+TEST(OrderNames, VariantTables)
+{
+    EXPECT_STREQ(brns[0], "BRN");
+    EXPECT_STREQ(brns[2], "BVSR");
+    EXPECT_STREQ(brns[7], "BVCI");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_STREQ(shifts[i], shifts[i + 4]);
+        EXPECT_STREQ(shifts[i + 8], shifts[i + 12]);
+    }
+    EXPECT_STREQ(shifts[3], "SL3");
+    EXPECT_STREQ(shifts[8], "SRC");
+    EXPECT_STREQ(shifts[11], "SRAV");
+    EXPECT_STREQ(S1Names[1], "DISTY");
+    EXPECT_STREQ(S2Names[1], "DISP");
+    EXPECT_STREQ(S2Names[2], "DEL");
+}
+
+}  // namespace
