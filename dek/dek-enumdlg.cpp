@@ -3,6 +3,7 @@
 #include "dek-enumdlg.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include <wx/button.h>
 #include <wx/listctrl.h>
@@ -68,11 +69,20 @@ std::string MediumPath(const S_SHAREBASE& b, const std::string& file)
     return SAUtils::FieldText(b.m_SystemRoot) + " + " + file;
 }
 
+// A flag of the block taken as its byte: the host may leave any value in it,
+// and loading a byte other than 0 or 1 as a bool is undefined.
+bool FlagSet(const bool& flag)
+{
+    unsigned char byte;
+    memcpy(&byte, &flag, 1);
+    return byte != 0;
+}
+
 std::string LineText(UINT line, const COMMSLINE& cl)
 {
     char buf[64];
-    snprintf(buf, sizeof buf, "L%-2u %ssync, %5u BPS%s", line, cl.Synch ? "" : "a", cl.Speed,
-             cl.Sentinel ? ",Sentinel" : "");
+    snprintf(buf, sizeof buf, "L%-2u %ssync, %5u BPS%s", line, FlagSet(cl.Synch) ? "" : "a", cl.Speed,
+             FlagSet(cl.Sentinel) ? ",Sentinel" : "");
     return buf;
 }
 

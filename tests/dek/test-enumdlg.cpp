@@ -1,0 +1,436 @@
+// The selection dialog against real shared blocks, shown modally on the X
+// server. Every modal run is driven by a timer and ended by a deadline.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/listctrl.h>
+#include <wx/sizer.h>
+#include <wx/stopwatch.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include "dek-enumdlg.h"
+#include "mkshareditem.h"
+#include "peri-names.h"
+#include "shm-block.h"
+
+namespace {
+
+const int TimerId = 6000;
+const int SelectId = 6001;
+
+// One step of a modal run; returns true when done, false to be called again
+// on the next tick.
+typedef std::function<bool()> Step;
+
+// Calls the steps in turn every 20 ms while the dialog is up. When the
+// deadline passes it ends the dialog with wxID_CANCEL.
+class ModalDriver : public wxTimer {
+public:
+    ModalDriver(DekEnumDlg& dlg, std::vector<Step> steps, long timeoutMs)
+        : m_dlg(dlg), m_steps(std::move(steps)), m_timeoutMs(timeoutMs)
+    {
+        Start(20);
+    }
+
+    void Notify() override
+    {
+        if (m_clock.Time() > m_timeoutMs) {
+            m_timedOut = true;
+            Stop();
+            if (m_dlg.IsModal())
+                m_dlg.EndModal(wxID_CANCEL);
+            return;
+        }
+        if (m_next < m_steps.size() && m_dlg.IsModal() && m_steps[m_next]())
+            ++m_next;
+    }
+
+    bool TimedOut() const { return m_timedOut; }
+    size_t StepsDone() const { return m_next; }
+
+private:
+    DekEnumDlg& m_dlg;
+    std::vector<Step> m_steps;
+    long m_timeoutMs;
+    wxStopWatch m_clock;
+    size_t m_next = 0;
+    bool m_timedOut = false;
+};
+
+int RunModal(DekEnumDlg& dlg, std::vector<Step> steps, long timeoutMs = 10000)
+{
+    size_t count = steps.size();
+    ModalDriver driver(dlg, std::move(steps), timeoutMs);
+    int rc = dlg.ShowModal();
+    driver.Stop();
+    EXPECT_FALSE(driver.TimedOut()) << "dialog still up after " << timeoutMs << " ms, "
+                                    << driver.StepsDone() << " of " << count << " steps done";
+    wxYield();
+    return rc;
+}
+
+// A step that waits `ms` milliseconds from its first call.
+Step Pause(long ms)
+{
+    auto clock = std::make_shared<wxStopWatch>();
+    auto started = std::make_shared<bool>(false);
+    return [=]() {
+        if (!*started) {
+            *started = true;
+            clock->Start();
+        }
+        return clock->Time() >= ms;
+    };
+}
+
+std::unique_ptr<TestBlock> Publish(UINT machine, UINT chan, BYTE type, const char* periph,
+                                   const char* file = "")
+{
+    std::unique_ptr<TestBlock> t(new TestBlock(machine, chan));
+    EXPECT_TRUE(t->Ok()) << t->Name();
+    if (!t->Ok())
+        return t;
+    PSHAREBASE b = t->Block();
+    b->m_PeriType = type;
+    b->m_OpsNo = 100 + chan;
+    SAUtils::StoreFieldText(b->m_Periph, periph);
+    SAUtils::StoreFieldText(b->m_SystemRoot, "/emu");
+    if (type == PT_TP)
+        SAUtils::StoreFieldText(b->m_U.m_tp.m_Filename, file);
+    else
+        SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, file);
+    return t;
+}
+
+std::string Cell(const DekEnumDlg& dlg, long row, int col)
+{
+    return dlg.m_list->GetItemText(row, col).ToStdString();
+}
+
+std::vector<std::string> RowCells(const DekEnumDlg& dlg, long row)
+{
+    std::vector<std::string> cells;
+    for (int c = 0; c < 8; ++c)
+        cells.push_back(Cell(dlg, row, c));
+    return cells;
+}
+
+// Mappings of this process that belong to machine `machine`'s blocks.
+int MappingsOf(UINT machine)
+{
+    char tag[32];
+    snprintf(tag, sizeof tag, "/SHMEM_%04u_", machine);
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    int n = 0;
+    while (std::getline(maps, line))
+        n += line.find(tag) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+void Activate(DekEnumDlg& dlg, long row)
+{
+    wxListEvent ev(wxEVT_LIST_ITEM_ACTIVATED, dlg.m_list->GetId());
+    ev.SetEventObject(dlg.m_list);
+    ev.m_itemIndex = row;
+    dlg.m_list->GetEventHandler()->ProcessEvent(ev);
+}
+
+void PressSelect(DekEnumDlg& dlg)
+{
+    wxCommandEvent ev(wxEVT_BUTTON, dlg.m_selBtn->GetId());
+    ev.SetEventObject(dlg.m_selBtn);
+    dlg.m_selBtn->GetEventHandler()->ProcessEvent(ev);
+}
+
+void SelectRow(DekEnumDlg& dlg, long row)
+{
+    dlg.m_list->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+}
+
+TEST(EnumDialog, WindowLayout)
+{
+    DekEnumDlg dlg(nullptr);
+    EXPECT_EQ(dlg.GetTitle(), "Select peripheral");
+    EXPECT_EQ(dlg.GetSize(), wxSize(780, 320)) << "the dialog is not fitted to its contents";
+    EXPECT_EQ(dlg.GetWindowStyleFlag() & wxRESIZE_BORDER, 0);
+    EXPECT_NE(dlg.GetWindowStyleFlag() & wxCLOSE_BOX, 0);
+    EXPECT_EQ(dlg.m_CPU, 0u);
+    EXPECT_EQ(dlg.m_Chan, 0u);
+    EXPECT_EQ(dlg.m_timer.GetId(), TimerId);
+    EXPECT_EQ(dlg.m_timer.GetOwner(), &dlg);
+    EXPECT_FALSE(dlg.m_timer.IsRunning()) << "nothing is scanned before the dialog is shown";
+
+    ASSERT_NE(dlg.m_selBtn, nullptr);
+    EXPECT_EQ(dlg.m_selBtn->GetId(), SelectId);
+    EXPECT_EQ(dlg.m_selBtn->GetLabel(), "Select");
+    EXPECT_EQ(dlg.m_selBtn->GetParent(), &dlg);
+
+    ASSERT_NE(dlg.m_list, nullptr);
+    EXPECT_TRUE(dlg.m_list->InReportView());
+    EXPECT_NE(dlg.m_list->GetWindowStyleFlag() & wxLC_SINGLE_SEL, 0);
+    const struct {
+        const char* heading;
+        wxListColumnFormat align;
+        int width;
+    } columns[] = {
+        {"", wxLIST_FORMAT_RIGHT, 1},       {"SI#", wxLIST_FORMAT_RIGHT, 40},
+        {"OP#", wxLIST_FORMAT_RIGHT, 40},   {"Desc", wxLIST_FORMAT_LEFT, 100},
+        {"Type", wxLIST_FORMAT_RIGHT, 40},  {"Misc.", wxLIST_FORMAT_LEFT, 120},
+        {"Path", wxLIST_FORMAT_LEFT, 200},  {"Path2", wxLIST_FORMAT_LEFT, 200},
+    };
+    ASSERT_EQ(dlg.m_list->GetColumnCount(), 8);
+    for (int c = 0; c < 8; ++c) {
+        wxListItem item;
+        item.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_FORMAT | wxLIST_MASK_WIDTH);
+        ASSERT_TRUE(dlg.m_list->GetColumn(c, item));
+        EXPECT_EQ(item.GetText(), columns[c].heading) << c;
+        EXPECT_EQ(item.GetAlign(), columns[c].align) << c;
+        EXPECT_EQ(dlg.m_list->GetColumnWidth(c), columns[c].width) << c;
+    }
+
+    wxSizer* sizer = dlg.GetSizer();
+    ASSERT_NE(sizer, nullptr);
+    ASSERT_EQ(sizer->GetItemCount(), 2u);
+    wxSizerItem* list = sizer->GetItem(size_t(0));
+    wxSizerItem* button = sizer->GetItem(size_t(1));
+    EXPECT_EQ(list->GetWindow(), dlg.m_list);
+    EXPECT_EQ(list->GetProportion(), 1);
+    EXPECT_EQ(list->GetFlag(), wxEXPAND | wxALL);
+    EXPECT_EQ(list->GetBorder(), 4);
+    EXPECT_EQ(button->GetWindow(), dlg.m_selBtn);
+    EXPECT_EQ(button->GetProportion(), 0);
+    EXPECT_EQ(button->GetFlag(), wxALIGN_RIGHT | wxALL);
+    EXPECT_EQ(button->GetBorder(), 4);
+}
+
+TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
+{
+    const UINT m = UniqueMachineNumber();
+    auto below = Publish(m, 3, PT_CR, "CR-3");
+    auto above = Publish(m, 33, PT_CR, "CR-33");
+    auto tp = Publish(m, 9, PT_TP, "TP1925/2", "punch.out");
+    auto cr = Publish(m, 5, PT_CR, "CR1912/1", "deck");
+    auto mc = Publish(m, 7, PT_MC, "MC1958");
+    std::unique_ptr<TestBlock> wrongVersion(new TestBlock(m, 12, sizeof(S_SHAREBASE), false));
+    wrongVersion->Block()->m_PeriType = PT_LP;
+    std::unique_ptr<TestBlock> unsized(new TestBlock(m, 13, 0));
+    auto other = Publish(m + 1, 6, PT_LP, "LP-other-machine");
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    const int mappedBefore = MappingsOf(m);
+    dlg.DoScan();
+    EXPECT_EQ(MappingsOf(m), mappedBefore) << "every block is released after the scan";
+
+    ASSERT_EQ(dlg.m_list->GetItemCount(), 2);
+    EXPECT_EQ(dlg.m_list->GetItemData(0), 5);
+    EXPECT_EQ(RowCells(dlg, 0),
+              (std::vector<std::string>{"", "5", "105", "CR1912/1", "*CR", "", "/emu + deck", ""}));
+    EXPECT_EQ(dlg.m_list->GetItemData(1), 9);
+    EXPECT_EQ(RowCells(dlg, 1),
+              (std::vector<std::string>{"", "9", "109", "TP1925/2", "*TP", "", "/emu + punch.out", ""}));
+
+    // A rescan rebuilds the list rather than adding to it.
+    dlg.DoScan();
+    EXPECT_EQ(dlg.m_list->GetItemCount(), 2);
+}
+
+TEST(EnumDialogScan, MultiplexorLineRowsCarryNoChannel)
+{
+    const UINT m = UniqueMachineNumber();
+    auto mx = Publish(m, 6, PT_MX, "MX7007");
+    SHAREA_MX& rec = mx->Block()->m_U.m_mx;
+    rec.m_nLines = 3;
+    rec.m_Lines[1] = {110, 0, false, false};
+    rec.m_Lines[2] = {2400, 0, true, false};
+    rec.m_Lines[3] = {9600, 0, false, true};
+    auto cr = Publish(m, 10, PT_CR, "CR1911/1", "x");
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    dlg.DoScan();
+    ASSERT_EQ(dlg.m_list->GetItemCount(), 5);
+    EXPECT_EQ(RowCells(dlg, 0), (std::vector<std::string>{"", "6", "106", "MX7007", "*MX", "3 lines", "", ""}));
+    EXPECT_EQ(dlg.m_list->GetItemData(0), 6);
+    const char* lines[] = {"L1  async,   110 BPS", "L2  sync,  2400 BPS", "L3  async,  9600 BPS,Sentinel"};
+    for (long r = 1; r <= 3; ++r) {
+        EXPECT_EQ(RowCells(dlg, r), (std::vector<std::string>{"", "", "", "        \"", "", lines[r - 1], "", ""}));
+        EXPECT_EQ(dlg.m_list->GetItemData(r), 0);
+    }
+    EXPECT_EQ(dlg.m_list->GetItemData(4), 10);
+    EXPECT_EQ(Cell(dlg, 4, 6), "/emu + x");
+}
+
+TEST(EnumDialogScan, ReleasesTheLengthActuallyMapped)
+{
+    // The header's size field is written by the host and may be wrong; a
+    // release of that length would leave part of the mapping behind.
+    const UINT m = UniqueMachineNumber();
+    std::unique_ptr<TestBlock> big(new TestBlock(m, 11, 40000));
+    big->Block()->m_PeriType = PT_LP;
+    big->Block()->m_SharedAreaSize = 4096;
+    std::unique_ptr<TestBlock> tiny(new TestBlock(m, 15, 40000));
+    tiny->Block()->m_PeriType = PT_GD;
+    tiny->Block()->m_SharedAreaSize = 100;
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    const int mappedBefore = MappingsOf(m);
+    dlg.DoScan();
+    EXPECT_EQ(dlg.m_list->GetItemCount(), 2);
+    EXPECT_EQ(MappingsOf(m), mappedBefore);
+}
+
+TEST(EnumDialogModal, FoundAtOnceNoTimerAndActivationReturnsChannel)
+{
+    const UINT m = UniqueMachineNumber();
+    auto lp = Publish(m, 4, PT_LP, "LP1933/1");
+    auto cr = Publish(m, 32, PT_CR, "CR2101/0");
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    int rc = RunModal(dlg, {[&]() {
+                                EXPECT_EQ(dlg.m_list->GetItemCount(), 2) << "scanned before it is shown";
+                                EXPECT_FALSE(dlg.m_timer.IsRunning());
+                                Activate(dlg, 1);
+                                return true;
+                            }});
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 32u);
+}
+
+TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
+{
+    const UINT m = UniqueMachineNumber();
+    std::unique_ptr<TestBlock> first, second;
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    wxStopWatch sincePublished;
+    int rc = RunModal(
+        dlg, {[&]() {
+                  EXPECT_EQ(dlg.m_list->GetItemCount(), 0);
+                  EXPECT_TRUE(dlg.m_timer.IsRunning());
+                  EXPECT_EQ(dlg.m_timer.GetInterval(), 200);
+                  EXPECT_FALSE(dlg.m_timer.IsOneShot());
+                  return true;
+              },
+              Pause(500),
+              [&]() {
+                  EXPECT_EQ(dlg.m_list->GetItemCount(), 0);
+                  EXPECT_TRUE(dlg.m_timer.IsRunning()) << "an empty list keeps the rescan going";
+                  first = Publish(m, 14, PT_CR, "CR1912/2", "cards");
+                  sincePublished.Start();
+                  return true;
+              },
+              [&]() { return dlg.m_list->GetItemCount() > 0; },
+              [&]() {
+                  EXPECT_LT(sincePublished.Time(), 1500);
+                  EXPECT_FALSE(dlg.m_timer.IsRunning()) << "the first listed row stops the rescan";
+                  EXPECT_EQ(Cell(dlg, 0, 1), "14");
+                  SelectRow(dlg, 0);
+                  second = Publish(m, 4, PT_LP, "LP-late");
+                  return true;
+              },
+              Pause(600),
+              [&]() {
+                  EXPECT_EQ(dlg.m_list->GetItemCount(), 1) << "a shown list is not rebuilt";
+                  EXPECT_FALSE(dlg.m_timer.IsRunning());
+                  PressSelect(dlg);
+                  return true;
+              }});
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 14u);
+}
+
+TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
+{
+    const UINT m = UniqueMachineNumber();
+    auto ux = Publish(m, 8, PT_UX, "UX7010");
+    ux->Block()->m_U.m_mx.m_nLines = 2;
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    dlg.m_Chan = 77;
+    int rc = RunModal(dlg, {[&]() {
+                                PressSelect(dlg);
+                                return true;
+                            },
+                            Pause(100),
+                            [&]() {
+                                EXPECT_TRUE(dlg.IsModal()) << "Select without a row keeps the dialog open";
+                                EXPECT_EQ(dlg.m_Chan, 77u);
+                                EXPECT_EQ(dlg.m_list->GetItemCount(), 3);
+                                SelectRow(dlg, 2);
+                                PressSelect(dlg);
+                                return true;
+                            }});
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 0u) << "a line row stands for no channel";
+}
+
+TEST(EnumDialogModal, SelectTakesTheSelectedPeripheralRow)
+{
+    const UINT m = UniqueMachineNumber();
+    auto a = Publish(m, 5, PT_CR, "CR-a");
+    auto b = Publish(m, 21, PT_TP, "TP-b");
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    int rc = RunModal(dlg, {[&]() {
+                                SelectRow(dlg, 1);
+                                PressSelect(dlg);
+                                return true;
+                            }});
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 21u);
+}
+
+TEST(EnumDialogModal, ClosingTheWindowIsNoChoice)
+{
+    const UINT m = UniqueMachineNumber();
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    int rc = RunModal(dlg, {[&]() {
+                                dlg.Close();
+                                return true;
+                            }});
+    EXPECT_NE(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 0u);
+}
+
+TEST(EnumDialogModal, DoubleClickOnARowReturnsItsChannel)
+{
+    const UINT m = UniqueMachineNumber();
+    auto a = Publish(m, 5, PT_CR, "CR-a");
+    auto b = Publish(m, 17, PT_GP, "GP1934/1");
+
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = m;
+    int rc = RunModal(dlg, {Pause(300), [&]() {
+                                wxRect rect;
+                                EXPECT_TRUE(dlg.m_list->GetItemRect(1, rect));
+                                wxPoint where = dlg.m_list->ClientToScreen(
+                                    wxPoint(rect.x + 60, rect.y + rect.height / 2));
+                                wxUIActionSimulator sim;
+                                sim.MouseMove(where);
+                                wxYield();
+                                sim.MouseDblClick();
+                                return true;
+                            }});
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(dlg.m_Chan, 17u);
+}
+
+}  // namespace
