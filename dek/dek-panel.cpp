@@ -1,0 +1,1103 @@
+#include "dek-panel.h"
+
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/display.h>
+#include <wx/filedlg.h>
+#include <wx/fileconf.h>
+#include <wx/gauge.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include "dek-buttons.h"
+#include "dek-enumdlg.h"
+#include "mkshareditem.h"
+#include "peri-enums.h"
+#include "peri-names.h"
+
+namespace {
+
+const wxColour kWhite(255, 255, 255);
+const wxColour kBlack(0, 0, 0);
+const wxColour kDarkGreen(0, 127, 0);
+const wxColour kGreen(0, 255, 0);
+const wxColour kDarkRed(127, 0, 0);
+const wxColour kRed(200, 0, 0);
+const wxColour kDarkYellow(127, 127, 63);
+const wxColour kYellow(200, 200, 0);
+const wxColour kDarkGrey(63, 63, 63);
+const wxColour kGrey(127, 127, 127);
+const wxColour kPaleGrey(240, 240, 240);
+
+const wxSize kLampSize(92, 50);
+
+const char* const kAppName = "dek";
+const char* const kVendorName = "VOV 1900-Edarodizadu";
+
+void ErrorBox(const wxString& msg)
+{
+    wxMessageBox(msg, "dek", wxOK | wxICON_ERROR, nullptr);
+}
+
+bool StartsWithNoCase(const wxString& s, const wxString& prefix)
+{
+    return s.length() >= prefix.length() && s.Left(prefix.length()).CmpNoCase(prefix) == 0;
+}
+
+// Keeps the panel alive while it waits for the host or for the operator in a
+// modal dialog: a close that comes in meanwhile (the poll's host-down rule,
+// the window's close box) releases the block at once but leaves destroying
+// the frame to the end of the outermost wait, so that the waiting handler
+// never runs on a deleted frame.
+class BusyScope {
+public:
+    BusyScope(int& depth) : m_depth(depth) { ++m_depth; }
+    ~BusyScope() { --m_depth; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    int& m_depth;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Pure decisions
+
+bool ParseDecimalUint32(const wxString& text, UINT& value)
+{
+    if (text.empty())
+        return false;
+    uint64_t v = 0;
+    for (wxUniChar c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + static_cast<unsigned>(c.GetValue() - '0');
+        if (v > UINT32_MAX)
+            return false;
+    }
+    value = static_cast<UINT>(v);
+    return true;
+}
+
+bool ParseDekArgs(const wxArrayString& args, DekArgs& out)
+{
+    // A machine number or channel that is not a whole base-10 number (-Mx,
+    // -M=5, -M 5x) or does not fit in 32 bits is refused like any other bad
+    // parameter rather than silently becoming some other number.
+    for (size_t i = 1; i < args.size(); ++i) {
+        const wxString& a = args[i];
+        if (a == "-M" && i + 1 < args.size()) {
+            if (!ParseDecimalUint32(args[++i], out.cpu))
+                return false;
+        } else if (a.StartsWith("-M")) {
+            if (!ParseDecimalUint32(a.Mid(2), out.cpu))
+                return false;
+        } else if (a == "-S" && i + 1 < args.size()) {
+            if (!ParseDecimalUint32(args[++i], out.si))
+                return false;
+        } else if (a.StartsWith("-S")) {
+            if (!ParseDecimalUint32(a.Mid(2), out.si))
+                return false;
+        } else if (a == "-m") {
+            out.startMin = true;
+        } else if (a == "-s") {
+            out.started = true;
+        } else if (a.StartsWith("-")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ScanOctalEntry(const wxString& text, UINT& value)
+{
+    wxCharBuffer buf = text.mb_str(wxConvLibc);
+    const char* s = buf.data() ? buf.data() : "";
+    while (*s == ' ' || (*s >= '\t' && *s <= '\r'))
+        ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-') {
+        negative = *s == '-';
+        ++s;
+    }
+    uint64_t v = 0;
+    for (; *s >= '0' && *s <= '7'; ++s) {
+        v = v * 8 + static_cast<unsigned>(*s - '0');
+        if (v > UINT32_MAX)
+            return false;
+    }
+    UINT u = static_cast<UINT>(v);
+    value = negative ? 0u - u : u;
+    return true;
+}
+
+bool IsSupportedDeviceType(unsigned type)
+{
+    switch (type) {
+    case PT_TR:
+    case PT_TP:
+    case PT_LP:
+    case PT_CR:
+    case PT_CP:
+    case PT_DR:
+    case PT_MX:
+    case PT_GP:
+    case PT_HD:
+    case PT_PB:
+    case PT_40:
+        return true;
+    default:
+        return false;
+    }
+}
+
+wxString LastPathComponent(const wxString& fn)
+{
+    int p = fn.Find('/', true);
+    if (p == wxNOT_FOUND)
+        p = fn.Find('\\', true);
+    return p == wxNOT_FOUND ? fn : fn.Mid(static_cast<size_t>(p) + 1);
+}
+
+bool IsOutputType(unsigned type)
+{
+    return !OutputExtension(type).empty();
+}
+
+wxString OutputExtension(unsigned type)
+{
+    switch (type) {
+    case PT_TP:
+        return "tpe";
+    case PT_LP:
+    case PT_CP:
+        return "txt";
+    case PT_GP:
+        return "gplt";
+    default:
+        return wxString();
+    }
+}
+
+DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot)
+{
+    DekOutputTarget t;
+    if (StartsWithNoCase(filename, "dev_")) {
+        // A host device: the name after the prefix, up to its first dot and
+        // then marked with ':'; the chosen file's directory plays no part.
+        wxString dev = filename.Mid(4);
+        int dot = dev.Find('.');
+        if (dot != wxNOT_FOUND)
+            dev = dev.Left(static_cast<size_t>(dot)) + ":";
+        t.usable = !dev.empty();
+        t.isDevice = true;
+        t.shown = dev;
+        t.rel = dev;
+        return t;
+    }
+    if (sysRoot.empty())
+        return t;
+    // The file must lie under the root itself, so the separator after the
+    // root is required: /srv/root2/x is not under /srv/root. A root given
+    // with a trailing '/' is compared without it.
+    wxString root = sysRoot;
+    while (root.EndsWith("/"))
+        root.RemoveLast();
+    size_t len = root.length();
+    if (path.length() <= len + 1 || path[len] != '/' || !StartsWithNoCase(path, root))
+        return t;
+    t.usable = true;
+    t.shown = path;
+    t.rel = path.Mid(len + 1);
+    return t;
+}
+
+// ---------------------------------------------------------------------------
+// Hooks
+
+DekHooks& DekHooks::Get()
+{
+    static DekHooks hooks;
+    return hooks;
+}
+
+void DekHooks::Reset()
+{
+    endProcess = nullptr;
+    chooseFile = nullptr;
+    bell = nullptr;
+    arguments = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// DekFrame
+
+wxBEGIN_EVENT_TABLE(DekFrame, wxFrame)
+    EVT_CLOSE(DekFrame::OnClose)
+    EVT_TIMER(ID_POLL_TIMER, DekFrame::OnTimer)
+    EVT_BUTTON(ID_HOLD, DekFrame::OnHold)
+    EVT_BUTTON(ID_ALLOCATE, DekFrame::OnAllocate)
+    EVT_BUTTON(ID_START, DekFrame::OnStart)
+    EVT_BUTTON(ID_STOP, DekFrame::OnStop)
+    EVT_BUTTON(ID_DATA, DekFrame::OnData)
+    EVT_BUTTON(ID_CODE, DekFrame::OnCode)
+    EVT_BUTTON(ID_ENGINEER, DekFrame::OnEngineer)
+    EVT_BUTTON(ID_BUTTON1, DekFrame::OnButton1)
+    EVT_BUTTON(ID_ALLOCATE2, DekFrame::OnAllocate2)
+    EVT_BUTTON(ID_HOLD2, DekFrame::OnHold2)
+wxEND_EVENT_TABLE()
+
+DekFrame::DekFrame()
+    : wxFrame(nullptr, wxID_ANY, "RER 1900 Edaduvorar", wxDefaultPosition, wxDefaultSize,
+              wxDEFAULT_FRAME_STYLE),
+      m_ctlHOLD(nullptr),
+      m_ctlALLOCATE(nullptr),
+      m_ctlSTART(nullptr),
+      m_ctlSTOP(nullptr),
+      m_ctlDATA(nullptr),
+      m_ctlCODE(nullptr),
+      m_ctlENG(nullptr),
+      m_ctlOperNO(nullptr),
+      m_ctlHOLD2(nullptr),
+      m_ctlALLOCATE2(nullptr),
+      m_ctlSTART2(nullptr),
+      m_ctlSTOP2(nullptr),
+      m_ctlDATA2(nullptr),
+      m_ctlCurrFile(nullptr),
+      m_ctlProgress(nullptr),
+      m_ctlBtn1(nullptr),
+      m_ctlQ(nullptr),
+      m_ctlP(nullptr),
+      m_timer(this, ID_POLL_TIMER),
+      m_CPU(0),
+      m_SI(0),
+      m_started(false),
+      m_startMin(false),
+      m_allocated(false),
+      m_hold(false),
+      m_code(false),
+      m_eng(false),
+      m_askClose(true),
+      m_periType(0),
+      m_share(nullptr),
+      m_shareSize(0)
+{
+    BuildLayout();
+    for (wxWindow* w : std::initializer_list<wxWindow*>{
+             m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
+             m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP})
+        w->Hide();
+
+    if (!ParseArgs()) {
+        ErrorBox("Error: invalid command-line parameter");
+        EndProgram(2);
+        return;
+    }
+    if (m_CPU == 0) {
+        ErrorBox("Error: no machine number given (-M nnn)");
+        EndProgram(2);
+        return;
+    }
+    while (m_SI == 0) {
+        DekEnumDlg dlg(this);
+        dlg.m_CPU = m_CPU;
+        int rc = dlg.ShowModal();
+        if (rc != wxID_OK) {
+            Close(true);
+            return;
+        }
+        m_SI = dlg.m_Chan;
+    }
+
+    SetInitialFaces();
+    if (!ConnectSharedArea()) {
+        EndProgram(1);
+        return;
+    }
+    if (m_ended)
+        return;
+
+    RestorePlacement();
+    Show(true);
+    if (m_startMin)
+        RequestIconize();
+}
+
+DekFrame::~DekFrame() {}
+
+void DekFrame::EndProgram(int status)
+{
+    // The process ends at once, without the toolkit's orderly shutdown; under
+    // test the hook only records the status and start-up stops here.
+    if (m_ended)
+        return;
+    m_ended = true;
+    DekHooks& hooks = DekHooks::Get();
+    if (hooks.endProcess)
+        hooks.endProcess(status);
+    else
+        exit(status);
+}
+
+void DekFrame::Refuse()
+{
+    DekHooks& hooks = DekHooks::Get();
+    if (hooks.bell)
+        hooks.bell();
+    else
+        wxBell();
+}
+
+void DekFrame::RequestIconize()
+{
+    ++m_iconizeRequests;
+    Iconize(true);
+}
+
+IclButton* DekFrame::MakeBtn(int id, const wxSize& size)
+{
+    return new IclButton(this, id, wxDefaultPosition, size);
+}
+
+void DekFrame::BuildLayout()
+{
+    m_ctlHOLD = MakeBtn(ID_HOLD, kLampSize);
+    m_ctlALLOCATE = MakeBtn(ID_ALLOCATE, kLampSize);
+    m_ctlSTART = MakeBtn(ID_START, kLampSize);
+    m_ctlSTOP = MakeBtn(ID_STOP, kLampSize);
+    m_ctlDATA = MakeBtn(ID_DATA, kLampSize);
+    m_ctlCODE = MakeBtn(ID_CODE, kLampSize);
+    m_ctlENG = MakeBtn(ID_ENGINEER, kLampSize);
+    m_ctlOperNO = MakeBtn(wxID_ANY, wxSize(60, 50));
+    m_ctlHOLD2 = MakeBtn(ID_HOLD2, kLampSize);
+    m_ctlALLOCATE2 = MakeBtn(ID_ALLOCATE2, kLampSize);
+    m_ctlSTART2 = MakeBtn(ID_START2, kLampSize);
+    m_ctlSTOP2 = MakeBtn(ID_STOP2, kLampSize);
+    m_ctlDATA2 = MakeBtn(ID_DATA2, kLampSize);
+    m_ctlCurrFile = MakeBtn(wxID_ANY, wxSize(300, 36));
+
+    m_ctlProgress = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(160, 20), wxGA_HORIZONTAL);
+    m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlQ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlP = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+
+    wxBoxSizer* row1 = new wxBoxSizer(wxHORIZONTAL);
+    row1->Add(m_ctlSTART, 0, wxRIGHT, 2);
+    row1->Add(m_ctlDATA, 0, wxRIGHT, 2);
+    row1->Add(m_ctlALLOCATE, 0, wxRIGHT, 2);
+    row1->Add(m_ctlHOLD, 0, wxRIGHT, 2);
+    row1->Add(m_ctlSTOP, 0, 0, 0);
+
+    wxBoxSizer* row2 = new wxBoxSizer(wxHORIZONTAL);
+    row2->Add(m_ctlOperNO, 0, 0, 0);
+    row2->Add(m_ctlCODE, 0, wxRIGHT, 2);
+    row2->Add(m_ctlENG, 0, wxRIGHT, 4);
+    row2->Add(m_ctlCurrFile, 1, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
+    row2->Add(m_ctlProgress, 0, wxALIGN_CENTER_VERTICAL, 0);
+
+    wxBoxSizer* row3 = new wxBoxSizer(wxHORIZONTAL);
+    row3->Add(m_ctlHOLD2, 0, wxRIGHT, 2);
+    row3->Add(m_ctlALLOCATE2, 0, wxRIGHT, 2);
+    row3->Add(m_ctlSTART2, 0, wxRIGHT, 2);
+    row3->Add(m_ctlSTOP2, 0, wxRIGHT, 2);
+    row3->Add(m_ctlDATA2, 0, 0, 0);
+
+    wxBoxSizer* row4 = new wxBoxSizer(wxHORIZONTAL);
+    row4->Add(m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
+    row4->Add(new wxStaticText(this, wxID_ANY, "Q:", wxDefaultPosition, wxDefaultSize, 0), 0,
+              wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
+    row4->Add(m_ctlQ, 0, wxRIGHT, 6);
+    row4->Add(new wxStaticText(this, wxID_ANY, "P:", wxDefaultPosition, wxDefaultSize, 0), 0,
+              wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
+    row4->Add(m_ctlP, 0, 0, 0);
+
+    wxBoxSizer* column = new wxBoxSizer(wxVERTICAL);
+    column->Add(row1, 0, wxALL, 4);
+    column->Add(row2, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
+    column->Add(row3, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
+    column->Add(row4, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
+    SetSizerAndFit(column, true);
+}
+
+void DekFrame::SetInitialFaces()
+{
+    m_ctlCurrFile->SetColour(kPaleGrey, kPaleGrey, false);
+    m_ctlCurrFile->SetTextColour(kBlack, kBlack, false);
+    m_ctlCurrFile->SetDekFont(190, "Courier New", false);
+    m_ctlCurrFile->SetNoEdges(true);
+
+    m_ctlHOLD->SetText("HOLD", false);
+    m_ctlHOLD->SetColour(kDarkYellow, kYellow, false);
+    m_ctlHOLD->SetTextColour(kWhite, kWhite, false);
+    m_ctlHOLD->SetDekFont(190, "Courier New", false);
+    m_ctlHOLD->Light(false, false);
+
+    m_ctlHOLD2->SetText("HOLD", false);
+    m_ctlHOLD2->SetColour(kDarkYellow, kYellow, false);
+    m_ctlHOLD2->SetTextColour(kWhite, kWhite, false);
+    m_ctlHOLD2->Light(false, false);
+
+    m_ctlALLOCATE->SetText("ALLOCATE", false);
+    m_ctlALLOCATE->SetColour(kDarkGreen, kGreen, false);
+    m_ctlALLOCATE->SetTextColour(kWhite, kWhite, false);
+    m_ctlALLOCATE->SetDekFont(190, "Courier New", false);
+
+    m_ctlALLOCATE2->SetText("ALLOCATE", false);
+    m_ctlALLOCATE2->SetColour(kDarkGreen, kGreen, false);
+    m_ctlALLOCATE2->SetTextColour(kWhite, kWhite, false);
+
+    m_ctlSTART->Split(true);
+    m_ctlSTART->SetText("START", false);
+    m_ctlSTART->SetColour(kDarkGreen, kGreen, false);
+    m_ctlSTART->SetColour(kDarkGreen, kGreen, true);
+    m_ctlSTART->SetTextColour(kWhite, kWhite, false);
+    m_ctlSTART->Light(true, true);
+    m_ctlSTART->Light(false, false);
+
+    m_ctlSTOP->SetText("STOP", false);
+    m_ctlSTOP->SetColour(kDarkRed, kRed, false);
+    m_ctlSTOP->SetTextColour(kWhite, kWhite, false);
+    m_ctlSTOP->SetDekFont(190, "Courier New", false);
+
+    m_ctlDATA->SetTextColour(kWhite, kWhite, false);
+    m_ctlDATA->SetColour(kDarkGrey, kGrey, false);
+
+    m_ctlCODE->Split(true);
+    m_ctlCODE->SetColour(kDarkGrey, kGrey, false);
+    m_ctlCODE->SetColour(kDarkGrey, kGrey, true);
+    m_ctlCODE->SetText("CODE1", true);
+    m_ctlCODE->SetText("CODE2", false);
+    m_ctlCODE->SetTextColour(kWhite, kWhite, false);
+    m_ctlCODE->SetTextColour(kWhite, kWhite, true);
+
+    m_ctlENG->SetText("ENG", false);
+    m_ctlENG->SetColour(kDarkRed, kRed, false);
+    m_ctlENG->SetTextSize(190, false);
+    m_ctlENG->SetTextColour(kWhite, kWhite, false);
+
+    m_ctlOperNO->SetColour(kGrey, kGrey, false);
+    m_ctlOperNO->SetDekFont(180, "Arial", false);
+    m_ctlOperNO->SetTextColour(kWhite, kWhite, false);
+}
+
+bool DekFrame::ParseArgs()
+{
+    DekHooks& hooks = DekHooks::Get();
+    wxArrayString args;
+    if (hooks.arguments)
+        args = hooks.arguments();
+    else if (wxTheApp)
+        args = wxTheApp->argv.GetArguments();
+    DekArgs parsed;
+    bool ok = ParseDekArgs(args, parsed);
+    m_CPU = parsed.cpu;
+    m_SI = parsed.si;
+    m_startMin = parsed.startMin;
+    m_started = parsed.started;
+    return ok;
+}
+
+bool DekFrame::ConnectSharedArea()
+{
+    char name[64];
+    SAUtils::MakeSharedAreaname(m_CPU, m_SI, name, sizeof name);
+    size_t mapped = 0;
+    PSHAREBASE p;
+    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped)) == nullptr)
+        wxMilliSleep(100);
+
+    // A block that claims to be shorter than the header and device records
+    // it must hold is as unusable as one of another version.
+    if (p->m_Version != SHAREBASE_VERSION || p->m_SharedAreaSize < sizeof(S_SHAREBASE)) {
+        ErrorBox(wxString::Format("Shared area version mismatch\nExpected 0x%08X", SHAREBASE_VERSION));
+        SAUtils::ReleaseSharedArea(p, mapped);
+        return false;
+    }
+    // The length released is the one mapped, whatever the host wrote.
+    m_share = p;
+    m_shareSize = mapped;
+    m_periType = p->m_PeriType;
+
+    ConfigureForDeviceType();
+    if (m_ended)
+        return true;
+
+    m_ctlOperNO->SetText(wxString::Format("%02u", p->m_OpsNo), false);
+    wxString periph(SAUtils::FieldText(p->m_Periph).c_str(), wxConvLibc);
+    SetTitle(wxString::Format("U%02u - %s", p->m_OpsNo, periph));
+    Layout();
+    Fit();
+    m_timer.Start(100, wxTIMER_CONTINUOUS);
+    return true;
+}
+
+void DekFrame::ConfigureForDeviceType()
+{
+    const std::string periph = SAUtils::FieldText(m_share->m_Periph);
+    switch (m_periType) {
+    case PT_TR:
+        if (periph == "TR1915/1" || periph == "TR1916/1") {
+            m_ctlSTART->SetText("ON", false);
+            m_ctlALLOCATE->SetText("START", false);
+            m_ctlHOLD->SetText("STOP", false);
+            m_ctlSTOP->Hide();
+        } else if (periph == "RP2601" || periph == "RP2602") {
+            m_ctlALLOCATE2->Show(true);
+            m_ctlHOLD2->Show(true);
+        } else {
+            m_ctlDATA->SetText("DATA", false);
+            m_ctlDATA->SetColour(kGrey, kWhite, false);
+            m_ctlDATA->Show(true);
+        }
+        // On a reader-punch that byte belongs to the record's reader file
+        // name, so it is left alone there.
+        if (periph != "RP2601" && periph != "RP2602")
+            m_share->m_U.m_cr.m_DiscWhileFileOpen = false;
+        m_ctlProgress->Show(true);
+        m_ctlCurrFile->Show(true);
+        break;
+    case PT_TP:
+        if (periph == "TP1925/1") {
+            m_ctlSTART->SetText("ON", false);
+            m_ctlALLOCATE->SetText("START", false);
+            m_ctlHOLD->SetText("STOP", false);
+            m_ctlSTOP->Hide();
+        }
+        break;
+    case PT_LP:
+        m_ctlDATA->Show(true);
+        m_ctlDATA->SetText("LOAD", false);
+        m_ctlDATA->SetColour(kDarkGreen, kGreen, false);
+        break;
+    case PT_CR:
+        m_share->m_U.m_cr.m_DiscWhileFileOpen = false;
+        m_ctlProgress->Show(true);
+        m_ctlCurrFile->Show(true);
+        m_ctlDATA->Show(true);
+        m_ctlDATA->SetText("DATA", false);
+        m_ctlDATA->SetColour(kGrey, kWhite, false);
+        break;
+    case PT_DR:
+        m_ctlSTART->Split(true);
+        m_ctlSTART->SetColour(kDarkRed, kRed, false);
+        m_ctlSTART->SetColour(kDarkRed, kRed, true);
+        m_ctlSTART->SetText("RESET", false);
+        m_ctlSTART->SetText("hot", true);
+        m_ctlSTART->Light(false, false);
+        m_ctlSTART->Light(false, true);
+        m_ctlSTART->SetTextColour(kWhite, kWhite, false);
+        m_ctlALLOCATE->SetTextColour(kWhite, kWhite, false);
+        m_ctlALLOCATE->Split(true);
+        m_ctlALLOCATE->SetColour(kDarkGreen, kGreen, false);
+        m_ctlALLOCATE->SetColour(kDarkGrey, kGrey, true);
+        m_ctlALLOCATE->SetText("START", false);
+        m_ctlALLOCATE->SetText("slow", true);
+        m_ctlHOLD->Hide();
+        break;
+    case PT_MX:
+        if (m_share->m_DevTyp == PT_SC7930) {
+            m_ctlHOLD->SetText("DISC", false);
+            m_ctlALLOCATE->SetText("ONLINE", false);
+        } else {
+            m_ctlHOLD->SetText("Allocate", false);
+        }
+        break;
+    case PT_40:
+        m_ctlBtn1->Show(true);
+        m_ctlQ->Show(true);
+        m_ctlP->Show(true);
+        break;
+    case PT_CP:
+    case PT_GP:
+    case PT_HD:
+    case PT_PB:
+        break;
+    default:
+        wxMessageBox(wxString::Format("Device type %u not supported", static_cast<unsigned>(m_periType)), "dek",
+                     wxOK | wxICON_ERROR, nullptr);
+        EndProgram(1);
+        break;
+    }
+}
+
+wxString DekFrame::PlacementKey() const
+{
+    return wxString::Format("Placement/Id-%u-%u", m_CPU, m_SI);
+}
+
+void DekFrame::RestorePlacement()
+{
+    wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
+                     wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
+    wxString key = PlacementKey();
+    long x = -1;
+    long y = -1;
+    if (!cfg.Read(key + "/x", &x, -1L))
+        x = -1;
+    if (!cfg.Read(key + "/y", &y, -1L))
+        y = -1;
+    int xi = static_cast<int32_t>(x);
+    int yi = static_cast<int32_t>(y);
+    if (xi < 0 || yi < 0)
+        return;
+    // A stored corner that lies on no display (another screen layout, a
+    // damaged settings file) would hide the panel: keep the default then.
+    if (wxDisplay::GetFromPoint(wxPoint(xi, yi)) == wxNOT_FOUND)
+        return;
+    Move(xi, yi);
+}
+
+bool DekFrame::IsReader() const
+{
+    return m_periType == PT_TR || m_periType == PT_CR;
+}
+
+wxString DekFrame::SystemRoot() const
+{
+    if (!m_share)
+        return wxString();
+    return wxString(SAUtils::FieldText(m_share->m_SystemRoot).c_str(), wxConvLibc);
+}
+
+void DekFrame::UpdateLights()
+{
+    m_ctlENG->Light(m_eng, false);
+    m_ctlSTART->Light(m_periType != PT_DR && m_started, false);
+    m_ctlCODE->Light(m_code, false);
+    m_ctlCODE->Light(!m_code, true);
+    m_ctlALLOCATE->Light(m_started && m_allocated, false);
+    if (m_periType != PT_HD)
+        m_ctlHOLD->Light(m_started && m_hold, false);
+}
+
+bool DekFrame::TestAndReset(volatile bool& rb)
+{
+    if (!rb)
+        return false;
+    rb = false;
+    return true;
+}
+
+void DekFrame::SetAndAwaitFalse(volatile bool& rb)
+{
+    // The request's data must reach the host no later than its flag; the
+    // fence keeps the compiler from moving the plain stores of the data past
+    // the volatile store of the flag.
+    std::atomic_thread_fence(std::memory_order_release);
+    rb = true;
+    {
+        BusyScope busy(m_waitDepth);
+        // Events keep flowing while we wait, so another press may start a
+        // second wait inside this one; that is allowed, and the inner wait
+        // pumps events too (Yield(true) nests without the toolkit's
+        // recursion assertion). A close during the wait releases the block
+        // and clears m_share: the wait then ends without touching the flag.
+        while (m_share != nullptr && m_started && rb) {
+            wxMilliSleep(1);
+            wxTheApp->Yield(true);
+        }
+    }
+    if (m_waitDepth == 0 && m_destroyAfterWait) {
+        m_destroyAfterWait = false;
+        Destroy();
+    }
+}
+
+void DekFrame::UpdateGauge()
+{
+    // Computed in 32 bits and taken as signed, as the host's two counters may
+    // be caught between updates; the gauge asserts on values outside its range.
+    int remaining = static_cast<int32_t>(m_share->m_U.m_cr.m_Filesize - m_share->m_U.m_cr.m_FilePosition);
+    if (remaining < 0)
+        remaining = 0;
+    if (remaining > m_ctlProgress->GetRange())
+        remaining = m_ctlProgress->GetRange();
+    m_ctlProgress->SetValue(remaining);
+}
+
+void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
+{
+    if (m_share == nullptr)
+        return;
+    if (TestAndReset(m_share->m_Disc)) {
+        // Only the readers have the keep-open flag; for the others the byte
+        // belongs to another record and means nothing here.
+        bool keptOpen = IsReader() && m_share->m_U.m_cr.m_DiscWhileFileOpen;
+        if (!keptOpen) {
+            m_ctlCurrFile->SetText(wxEmptyString, false);
+            m_ctlProgress->SetValue(0);
+        }
+        m_ctlCurrFile->Refresh(true);
+        m_allocated = false;
+        return;
+    }
+    if (m_share->m_HostUp) {
+        if (m_startMin) {
+            m_startMin = false;
+            RequestIconize();
+        }
+        if (m_allocated && IsReader())
+            UpdateGauge();
+        UpdateLights();
+    } else if (m_share->m_CloseOnHostDown) {
+        m_timer.Stop();
+        Close(true);
+    } else {
+        UpdateLights();
+    }
+}
+
+void DekFrame::OnClose(wxCloseEvent& event)
+{
+    wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
+                     wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
+    wxString key = PlacementKey();
+    wxPoint pos = GetPosition();
+    cfg.Write(key + "/x", static_cast<long>(pos.x));
+    cfg.Write(key + "/y", static_cast<long>(pos.y));
+    m_timer.Stop();
+    if (m_share != nullptr) {
+        SAUtils::ReleaseSharedArea(m_share, m_shareSize);
+        m_share = nullptr;
+    }
+    if (m_waitDepth > 0) {
+        // A handler is still waiting further up the stack: the frame goes
+        // away when that wait has ended (SetAndAwaitFalse, ChooseFile).
+        m_destroyAfterWait = true;
+        Hide();
+        return;
+    }
+    event.Skip();
+}
+
+// ---------------------------------------------------------------------------
+// Operator buttons
+
+void DekFrame::OnStart(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_started)
+        return;
+    m_started = true;
+    UpdateLights();
+}
+
+void DekFrame::OnStop(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_started) {
+        if (m_allocated && m_share != nullptr)
+            m_share->m_Oper = false;
+        m_started = false;
+        m_allocated = false;
+        UpdateLights();
+        return;
+    }
+    if (m_askClose) {
+        int answer;
+        {
+            BusyScope busy(m_waitDepth);
+            answer = wxMessageBox("Cancel?", "dek", wxYES_NO | wxICON_QUESTION, nullptr);
+        }
+        if (m_destroyAfterWait && m_waitDepth == 0) {
+            m_destroyAfterWait = false;
+            Destroy();
+            return;
+        }
+        if (answer != wxYES)
+            return;
+    }
+    Close(true);
+}
+
+void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
+{
+    if (!m_started || m_share == nullptr)
+        return;
+    if (m_allocated) {
+        m_hold = true;
+        // A multiplexor's hold takes it off line: stopping first makes the
+        // request go out without a wait.
+        if (m_periType == PT_MX)
+            m_started = false;
+        SetAndAwaitFalse(m_share->m_Hold);
+        if (m_periType == PT_HD)
+            m_allocated = false;
+    } else if (!IsReader()) {
+        Refuse();
+    } else if (m_share->m_U.m_cr.m_DiscWhileFileOpen) {
+        SetAndAwaitFalse(m_share->m_U.m_cr.m_Closefile);
+        m_ctlCurrFile->SetText(wxEmptyString, false);
+        m_ctlProgress->SetValue(0);
+        m_ctlCurrFile->Refresh(true);
+    } else {
+        Refuse();
+    }
+    UpdateLights();
+}
+
+void DekFrame::OnCode(wxCommandEvent& WXUNUSED(event))
+{
+    if (!m_started)
+        return;
+    m_code = !m_code;
+    UpdateLights();
+}
+
+void DekFrame::OnEngineer(wxCommandEvent& WXUNUSED(event))
+{
+    m_eng = !m_eng;
+    UpdateLights();
+    if (m_started && m_share != nullptr)
+        m_share->m_DebugSwitch = m_eng;
+}
+
+bool DekFrame::StoreText(char* field, size_t width, const wxString& text)
+{
+    // A name that the locale's encoding cannot carry would reach the host
+    // empty or mangled: refuse it instead.
+    wxCharBuffer buf = text.mb_str(wxConvLibc);
+    if (buf.data() == nullptr || (buf.length() == 0 && !text.empty()))
+        return false;
+    SAUtils::StoreFieldText(field, width, buf.data());
+    return true;
+}
+
+bool DekFrame::ChooseFile(wxFileDialog& dlg, DekFileChoice& out)
+{
+    bool ok;
+    {
+        BusyScope busy(m_waitDepth);
+        DekHooks& hooks = DekHooks::Get();
+        if (hooks.chooseFile) {
+            ok = hooks.chooseFile(dlg, out);
+        } else {
+            ok = dlg.ShowModal() == wxID_OK;
+            if (ok) {
+                out.path = dlg.GetPath();
+                out.filename = dlg.GetFilename();
+            }
+        }
+    }
+    if (m_waitDepth == 0 && m_destroyAfterWait) {
+        m_destroyAfterWait = false;
+        Destroy();
+    }
+    // Closed while the dialog was up: nothing more to do.
+    return ok && m_share != nullptr;
+}
+
+void DekFrame::OnData(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_share == nullptr)
+        return;
+    if (m_periType != PT_LP) {
+        Refuse();
+        return;
+    }
+    wxString flDir = wxString::Format("%s/Formatloops", SystemRoot());
+    wxFileDialog dlg(this, "Select format loop", flDir, wxEmptyString, "Format loops|*.ini|All files|*.*",
+                     wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    DekFileChoice choice;
+    if (!ChooseFile(dlg, choice))
+        return;
+    if (!StoreText(m_share->m_U.m_lp.m_FormatLoopName, sizeof m_share->m_U.m_lp.m_FormatLoopName,
+                   choice.filename)) {
+        Refuse();
+        return;
+    }
+    SetAndAwaitFalse(m_share->m_U.m_lp.m_LoadFormatLoop);
+}
+
+void DekFrame::OnButton1(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_share == nullptr || m_periType != PT_40)
+        return;
+    UINT q = 0;
+    UINT p = 0;
+    // An entry too large for a 32-bit word is refused rather than cut.
+    if (!ScanOctalEntry(m_ctlQ->GetValue(), q) || !ScanOctalEntry(m_ctlP->GetValue(), p)) {
+        Refuse();
+        return;
+    }
+    m_share->m_U.m_pt.Q = q;
+    m_share->m_U.m_pt.P = p;
+    SetAndAwaitFalse(m_share->m_U.m_pt.B);
+}
+
+// The second unit of a reader-punch has no flags of its own that the host is
+// known to watch, so its buttons use the header's request flags, one each.
+void DekFrame::OnAllocate2(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_share != nullptr)
+        SetAndAwaitFalse(m_share->m_Allocate);
+}
+
+void DekFrame::OnHold2(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_share != nullptr)
+        SetAndAwaitFalse(m_share->m_Hold);
+}
+
+// ---------------------------------------------------------------------------
+// ALLOCATE
+
+void DekFrame::ShowFilename(const wxString& fn)
+{
+    m_ctlCurrFile->SetText(LastPathComponent(fn), false);
+    m_ctlCurrFile->Refresh(true);
+}
+
+void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
+{
+    if (m_started && m_allocated) {
+        Refuse();
+        return;
+    }
+    if (!m_started || m_share == nullptr)
+        return;
+    if (m_share->m_PhysicalDevice) {
+        AllocatePhysicalDevice();
+        return;
+    }
+    wxString sysRoot = SystemRoot();
+    wxString dataPath = sysRoot + "/data";
+    switch (m_periType) {
+    case PT_DR:
+    case PT_HD:
+        AllocateUnitOnLine();
+        break;
+    case PT_MX:
+        SetAndAwaitFalse(m_share->m_Allocate);
+        m_ctlALLOCATE->Light(true, true);
+        m_ctlHOLD->Light(false, false);
+        break;
+    case PT_40:
+    // A file name written for PT_PB would land on top of its own record, so
+    // its ALLOCATE is a bare request like the P/Q interface's.
+    case PT_PB:
+        SetAndAwaitFalse(m_share->m_Allocate);
+        m_ctlALLOCATE->Light(true, true);
+        break;
+    case PT_GP:
+    case PT_TP:
+    case PT_CP:
+    case PT_LP:
+        AllocateOutput(sysRoot, dataPath);
+        break;
+    default:
+        AllocateInput(dataPath);
+        break;
+    }
+}
+
+void DekFrame::AllocatePhysicalDevice()
+{
+    ShowFilename(wxString(SAUtils::FieldText(m_share->m_PhysicalDeviceName).c_str(), wxConvLibc));
+    SetAndAwaitFalse(m_share->m_Allocate);
+    m_allocated = true;
+    m_hold = false;
+    UpdateLights();
+}
+
+void DekFrame::AllocateUnitOnLine()
+{
+    m_ctlALLOCATE->Light(true, true);
+    SetAndAwaitFalse(m_share->m_Allocate);
+    m_allocated = m_share != nullptr && m_share->m_Oper;
+    if (!m_allocated)
+        Refuse();
+}
+
+void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
+{
+    wxString wildcard = wxString::Format("Output files|*.%s|All files|*.*", OutputExtension(m_periType));
+    wxFileDialog dlg(this, "Select output file", dataPath, wxEmptyString, wildcard, wxFD_SAVE);
+    DekFileChoice choice;
+    if (!ChooseFile(dlg, choice))
+        return;
+    DekOutputTarget target = MapOutputChoice(choice.path, choice.filename, sysRoot);
+    if (!target.usable) {
+        BusyScope busy(m_waitDepth);
+        ErrorBox("File is not in a usable directory");
+        return;
+    }
+    char* field = nullptr;
+    size_t width = 0;
+    switch (m_periType) {
+    case PT_TP:
+        field = m_share->m_U.m_tp.m_Filename;
+        width = sizeof m_share->m_U.m_tp.m_Filename;
+        break;
+    case PT_LP:
+        field = m_share->m_U.m_lp.m_Filename;
+        width = sizeof m_share->m_U.m_lp.m_Filename;
+        break;
+    case PT_CP:
+        field = m_share->m_U.m_cp.m_Filename;
+        width = sizeof m_share->m_U.m_cp.m_Filename;
+        break;
+    default:
+        field = m_share->m_U.m_gp.m_Filename;
+        width = sizeof m_share->m_U.m_gp.m_Filename;
+        break;
+    }
+    wxCharBuffer probe = target.rel.mb_str(wxConvLibc);
+    if (probe.data() == nullptr || probe.length() == 0) {
+        Refuse();
+        return;
+    }
+    if (m_periType == PT_LP)
+        m_share->m_U.m_lp.m_IsDevice = true;
+    StoreText(field, width, target.rel);
+    ShowFilename(target.shown);
+    SetAndAwaitFalse(m_share->m_Allocate);
+    m_allocated = true;
+    m_hold = false;
+    UpdateLights();
+}
+
+void DekFrame::AllocateInput(const wxString& dataPath)
+{
+    if (m_share->m_U.m_cr.m_DiscWhileFileOpen) {
+        // The host kept the file open across its disconnection: resume it.
+        m_allocated = true;
+        m_hold = false;
+        SetAndAwaitFalse(m_share->m_Allocate);
+        UpdateLights();
+        return;
+    }
+    bool isCR = m_periType == PT_CR;
+    wxString title = wxString::Format("Select %s file for input", isCR ? "CR" : "TR");
+    wxString filter = isCR ? "Text files|*.txt;*.lis;*.text|Source files|*.plan;*.plas;*.for;*.cob|All files|*.*"
+                           : "Tape files|*.tp*;*.tape|Text files|*.txt;*.lis|All files|*.*";
+    wxFileDialog dlg(this, title, dataPath, wxEmptyString, filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    DekFileChoice choice;
+    if (!ChooseFile(dlg, choice))
+        return;
+    if (!StoreText(m_share->m_U.m_cr.m_Filename, sizeof m_share->m_U.m_cr.m_Filename, choice.path)) {
+        Refuse();
+        return;
+    }
+    // Set before the wait, so that polls during it already follow the file.
+    m_allocated = true;
+    m_hold = false;
+    SetAndAwaitFalse(m_share->m_Allocate);
+    if (m_share != nullptr && m_share->m_U.m_cr.m_Filesize != 0) {
+        UINT size = m_share->m_U.m_cr.m_Filesize;
+        int range = size > static_cast<UINT>(INT_MAX) ? INT_MAX : static_cast<int>(size);
+        m_ctlProgress->SetRange(range);
+        m_ctlProgress->SetValue(range);
+        m_ctlProgress->Show(true);
+    }
+    ShowFilename(choice.path);
+    UpdateLights();
+}

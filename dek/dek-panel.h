@@ -1,0 +1,196 @@
+// The panel window of one peripheral: its controls, its poll of the shared
+// block and the handlers of the operator's buttons.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include <wx/arrstr.h>
+#include <wx/frame.h>
+#include <wx/string.h>
+#include <wx/timer.h>
+
+#include "sharebase.h"
+
+class IclButton;
+class wxButton;
+class wxFileDialog;
+class wxGauge;
+class wxTextCtrl;
+
+enum DekIds {
+    ID_HOLD = 6009,
+    ID_ALLOCATE = 6010,
+    ID_START = 6011,
+    ID_STOP = 6012,
+    ID_DATA = 6013,
+    ID_CODE = 6014,
+    ID_ENGINEER = 6015,
+    ID_HOLD2 = 6016,
+    ID_ALLOCATE2 = 6017,
+    ID_START2 = 6018,
+    ID_STOP2 = 6019,
+    ID_DATA2 = 6020,
+    ID_BUTTON1 = 6021,
+    ID_POLL_TIMER = 6022,
+};
+
+// ---------------------------------------------------------------------------
+// Decisions that need no window; the frame uses them and tests call them
+// directly.
+
+// What the command line asks for.
+struct DekArgs {
+    UINT cpu = 0;
+    UINT si = 0;
+    bool startMin = false;
+    bool started = false;
+};
+
+// Reads -M, -S, -m and -s from the program's arguments (program name first).
+// False for an argument that starts with '-' and is none of these, and for a
+// machine number or channel that is not a whole unsigned 32-bit decimal.
+bool ParseDekArgs(const wxArrayString& args, DekArgs& out);
+
+// A whole base-10 number of digits only that fits in 32 bits.
+bool ParseDecimalUint32(const wxString& text, UINT& value);
+
+// The octal value at the start of an entry field, read like sscanf's "%o":
+// blanks skipped, an optional sign, digits up to the first other character;
+// no digit gives 0. False when the digits do not fit in 32 bits.
+bool ScanOctalEntry(const wxString& text, UINT& value);
+
+// Peripheral types that have a panel face.
+bool IsSupportedDeviceType(unsigned type);
+
+// The last component of a path or device name: after the last '/', or, only
+// when there is none, after the last backslash.
+wxString LastPathComponent(const wxString& fn);
+
+// Output types (punch, printer, card punch, plotter) and their extension;
+// empty for any other type.
+bool IsOutputType(unsigned type);
+wxString OutputExtension(unsigned type);
+
+// Where a chosen output file goes: a "dev_" name becomes a host device name,
+// any other file must lie under the system root and travels relative to it.
+struct DekOutputTarget {
+    bool usable = false;
+    bool isDevice = false;
+    wxString shown;  // what the current-file display gets (before its last-component cut)
+    wxString rel;    // what the host gets
+};
+DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot);
+
+// ---------------------------------------------------------------------------
+
+// The chosen file of a file dialog.
+struct DekFileChoice {
+    wxString path;
+    wxString filename;
+};
+
+// The places where the panel leaves its own window: ending the process,
+// running a file dialog, beeping and reading the program's arguments. The
+// program uses the defaults; tests replace them to watch instead.
+struct DekHooks {
+    std::function<void(int status)> endProcess;                           // default: exit(status)
+    std::function<bool(wxFileDialog& dlg, DekFileChoice& out)> chooseFile;  // default: ShowModal
+    std::function<void()> bell;                                           // default: wxBell
+    std::function<wxArrayString()> arguments;                             // default: the app's argv
+
+    static DekHooks& Get();
+    void Reset();
+};
+
+class DekFrame : public wxFrame {
+public:
+    DekFrame();
+    virtual ~DekFrame();
+
+    // Controls; children of the frame, which owns them.
+    IclButton* m_ctlHOLD;
+    IclButton* m_ctlALLOCATE;
+    IclButton* m_ctlSTART;
+    IclButton* m_ctlSTOP;
+    IclButton* m_ctlDATA;
+    IclButton* m_ctlCODE;
+    IclButton* m_ctlENG;
+    IclButton* m_ctlOperNO;
+    IclButton* m_ctlHOLD2;
+    IclButton* m_ctlALLOCATE2;
+    IclButton* m_ctlSTART2;
+    IclButton* m_ctlSTOP2;
+    IclButton* m_ctlDATA2;
+    IclButton* m_ctlCurrFile;
+    wxGauge* m_ctlProgress;
+    wxButton* m_ctlBtn1;
+    wxTextCtrl* m_ctlQ;
+    wxTextCtrl* m_ctlP;
+    wxTimer m_timer;
+
+    UINT m_CPU;
+    UINT m_SI;
+    bool m_started;
+    bool m_startMin;
+    bool m_allocated;
+    bool m_hold;
+    bool m_code;
+    bool m_eng;
+    bool m_askClose;
+    BYTE m_periType;
+    PSHAREBASE m_share;
+    size_t m_shareSize;
+
+    // Start-up ended the program (or, under test, asked to).
+    bool Ended() const { return m_ended; }
+    // Iconise requests made so far (no window manager shows them under test).
+    int IconizeRequests() const { return m_iconizeRequests; }
+
+    IclButton* MakeBtn(int id, const wxSize& size);
+    void BuildLayout();
+    void SetInitialFaces();
+    bool ParseArgs();
+    bool ConnectSharedArea();
+    void ConfigureForDeviceType();
+    void UpdateLights();
+    bool TestAndReset(volatile bool& rb);
+    void SetAndAwaitFalse(volatile bool& rb);
+    void ShowFilename(const wxString& fn);
+
+    void OnClose(wxCloseEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void OnHold(wxCommandEvent& event);
+    void OnAllocate(wxCommandEvent& event);
+    void OnStart(wxCommandEvent& event);
+    void OnStop(wxCommandEvent& event);
+    void OnData(wxCommandEvent& event);
+    void OnCode(wxCommandEvent& event);
+    void OnEngineer(wxCommandEvent& event);
+    void OnButton1(wxCommandEvent& event);
+    void OnAllocate2(wxCommandEvent& event);
+    void OnHold2(wxCommandEvent& event);
+
+private:
+    void EndProgram(int status);
+    void Refuse();
+    void RequestIconize();
+    bool IsReader() const;
+    wxString SystemRoot() const;
+    wxString PlacementKey() const;
+    void RestorePlacement();
+    void UpdateGauge();
+    bool StoreText(char* field, size_t width, const wxString& text);
+    bool ChooseFile(wxFileDialog& dlg, DekFileChoice& out);
+    void AllocatePhysicalDevice();
+    void AllocateUnitOnLine();
+    void AllocateOutput(const wxString& sysRoot, const wxString& dataPath);
+    void AllocateInput(const wxString& dataPath);
+
+    bool m_ended = false;
+    int m_iconizeRequests = 0;
+    int m_waitDepth = 0;              // request waits in progress, nested
+    bool m_destroyAfterWait = false;  // closed during a wait
+
+    wxDECLARE_EVENT_TABLE();
+};
