@@ -1,6 +1,7 @@
 // The diagnostic logger and its stopwatch.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -214,55 +215,46 @@ TEST_F(LoggerFile, TimeStampsBeginLinesOnly)
 
 TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
 {
-    std::regex stamped(std::string(kStamp) + "x\n");
-    std::smatch m;
-    unsigned long long value = 0;
+    // Logs one stamped line and returns the stamp's number, or 0.
+    auto stampedNumber = [this](int divisor, bool useCounter) -> unsigned long long {
+        CLogger log;
+        if (!log.Open(path.c_str(), false))
+            return 0;
+        log.m_TimeStamped = true;
+        log.m_TimeStampDivisor = divisor;
+        log.m_Use_uSec = useCounter;
+        log.Log(LG_EMERG, "x\n");
+        std::string text = ClosedText(log);
+        std::smatch m;
+        unsigned long long value = 0;
+        bool matched = std::regex_match(text, m, std::regex(std::string(kStamp) + "x\n"));
+        EXPECT_TRUE(matched) << text;
+        if (matched) {
+            EXPECT_TRUE(StampWellFormed(m, 1, &value)) << text;
+        }
+        return value;
+    };
+    LARGE_INTEGER before, after;
 
     // Microseconds of the counter with the default divisor.
-    {
-        CLogger log;
-        ASSERT_TRUE(log.Open(path.c_str(), false));
-        log.m_TimeStamped = true;
-        LARGE_INTEGER before, after;
-        QueryPerformanceCounter(&before);
-        log.Log(LG_EMERG, "x\n");
-        QueryPerformanceCounter(&after);
-        std::string text = ClosedText(log);
-        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
-        EXPECT_TRUE(StampWellFormed(m, 1, &value));
-        EXPECT_GE(value, static_cast<unsigned long long>(before.QuadPart / 1000));
-        EXPECT_LE(value, static_cast<unsigned long long>(after.QuadPart / 1000));
-    }
+    QueryPerformanceCounter(&before);
+    unsigned long long us = stampedNumber(1000, true);
+    QueryPerformanceCounter(&after);
+    EXPECT_GE(us, static_cast<unsigned long long>(before.QuadPart / 1000));
+    EXPECT_LE(us, static_cast<unsigned long long>(after.QuadPart / 1000));
+
     // A divisor of 0 is taken as 1: nanoseconds.
-    {
-        CLogger log;
-        ASSERT_TRUE(log.Open(path.c_str(), false));
-        log.m_TimeStamped = true;
-        log.m_TimeStampDivisor = 0;
-        LARGE_INTEGER before, after;
-        QueryPerformanceCounter(&before);
-        log.Log(LG_EMERG, "x\n");
-        QueryPerformanceCounter(&after);
-        std::string text = ClosedText(log);
-        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
-        EXPECT_TRUE(StampWellFormed(m, 1, &value));
-        EXPECT_GE(value, static_cast<unsigned long long>(before.QuadPart));
-        EXPECT_LE(value, static_cast<unsigned long long>(after.QuadPart));
-    }
+    QueryPerformanceCounter(&before);
+    unsigned long long ns = stampedNumber(0, true);
+    QueryPerformanceCounter(&after);
+    EXPECT_GE(ns, static_cast<unsigned long long>(before.QuadPart));
+    EXPECT_LE(ns, static_cast<unsigned long long>(after.QuadPart));
+
     // The millisecond tick.
-    {
-        CLogger log;
-        ASSERT_TRUE(log.Open(path.c_str(), false));
-        log.m_TimeStamped = true;
-        log.m_Use_uSec = false;
-        UINT before = GetTickCount();
-        log.Log(LG_EMERG, "x\n");
-        UINT after = GetTickCount();
-        std::string text = ClosedText(log);
-        ASSERT_TRUE(std::regex_match(text, m, stamped)) << text;
-        EXPECT_TRUE(StampWellFormed(m, 1, &value));
-        EXPECT_LE(static_cast<UINT>(value) - before, after - before);
-    }
+    UINT tickBefore = GetTickCount();
+    UINT ms = static_cast<UINT>(stampedNumber(1000, false));
+    UINT tickAfter = GetTickCount();
+    EXPECT_LE(ms - tickBefore, tickAfter - tickBefore);
 }
 
 TEST_F(LoggerFile, MessagesAreCutAt999Characters)
@@ -438,13 +430,18 @@ TEST_F(LoggerFile, HostInfoNamesTheSystem)
 TEST_F(LoggerFile, ConcurrentMessagesStayWholeLines)
 {
     const int kThreads = 4;
-    const int kLines = 300;
+    const int kLines = 2000;
     CLogger log;
     ASSERT_TRUE(log.Open(path.c_str(), false));
     log.m_TimeStamped = true;  // stamp and text are separate writes
+    std::atomic<int> ready(0);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, t] {
+        threads.emplace_back([&log, &ready, t] {
+            // Start together so that the threads really compete.
+            ++ready;
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
             for (int i = 0; i < kLines; ++i)
                 log.Log(LG_EMERG, "thread %d line %04d end\n", t, i);
         });
@@ -466,6 +463,26 @@ TEST_F(LoggerFile, ConcurrentMessagesStayWholeLines)
         ++count;
     }
     EXPECT_EQ(count, kThreads * kLines);
+}
+
+TEST_F(LoggerFile, LevelledMessagesWaitForTheLoggersLock)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.SetFlush(true);
+    std::atomic<bool> done(false);
+    pthread_mutex_lock(&log.m_cs);
+    std::thread writer([&log, &done] {
+        log.Log(LG_EMERG, "waited\n");
+        done = true;
+    });
+    Sleep(50);
+    EXPECT_FALSE(done.load());
+    EXPECT_EQ(Contents(), "");
+    pthread_mutex_unlock(&log.m_cs);
+    writer.join();
+    EXPECT_TRUE(done.load());
+    EXPECT_EQ(Contents(), "waited\n");
 }
 
 TEST(ENamesTable, FilledWithPrivateCopiesAndOctalExtracodes)

@@ -138,18 +138,10 @@ TEST(CharacterSet, HasSixtyFourOneByteCharactersWithThePoundAtTwenty)
 {
     EXPECT_EQ(strlen(IclTab), 64u);
     EXPECT_EQ(IclTab[20], '\xA3');
-    EXPECT_EQ(IclTab[0], '0');
-    EXPECT_EQ(IclTab[9], '9');
-    EXPECT_EQ(IclTab[15], '?');
     EXPECT_EQ(IclTab[16], ' ');
-    EXPECT_EQ(IclTab[18], '"');
-    EXPECT_EQ(IclTab[21], '%');
-    EXPECT_EQ(IclTab[31], '/');
     EXPECT_EQ(IclTab[32], '@');
     EXPECT_EQ(IclTab[33], 'A');
-    EXPECT_EQ(IclTab[58], 'Z');
     EXPECT_EQ(IclTab[60], '$');
-    EXPECT_EQ(IclTab[63], '_');
     std::set<char> distinct(IclTab, IclTab + 64);
     EXPECT_EQ(distinct.size(), 64u);
 }
@@ -168,19 +160,13 @@ TEST(CharacterSet, FourHConvertsTheLow24BitsLeftmostFirst)
 
 TEST(OrderNames, FunctionCodesHaveTheirMachineValues)
 {
-    EXPECT_EQ(LDX, 0);
-    EXPECT_EQ(STO, 8);
-    EXPECT_EQ(MPY, 32);
+    // One code missing or doubled anywhere shifts every later one.
     EXPECT_EQ(BZE, 40);
-    EXPECT_EQ(BFP1, 63);
     EXPECT_EQ(LDN, 64);
-    EXPECT_EQ(SMO, 79);
     EXPECT_EQ(FLOTE, 88);
     EXPECT_EQ(I140, 96);
     EXPECT_EQ(SUSBY, 104);
-    EXPECT_EQ(I153, 107);
-    EXPECT_EQ(PERI, 111);
-    EXPECT_EQ(I167, 119);
+    EXPECT_EQ(SUSTY, 112);
     EXPECT_EQ(I170, 120);
 }
 
@@ -219,23 +205,6 @@ TEST(OrderNames, PrintedNamesDifferFromTheCodesOnlyWhereExpected)
     // Apart from the branch pairs every code has a name of its own.
     std::set<std::string> names(ONames, ONames + 128);
     EXPECT_EQ(names.size(), 128u - 12u);
-}
-
-TEST(OrderNames, VariantTables)
-{
-    EXPECT_STREQ(brns[0], "BRN");
-    EXPECT_STREQ(brns[2], "BVSR");
-    EXPECT_STREQ(brns[7], "BVCI");
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_STREQ(shifts[i], shifts[i + 4]);
-        EXPECT_STREQ(shifts[i + 8], shifts[i + 12]);
-    }
-    EXPECT_STREQ(shifts[3], "SL3");
-    EXPECT_STREQ(shifts[8], "SRC");
-    EXPECT_STREQ(shifts[11], "SRAV");
-    EXPECT_STREQ(S1Names[1], "DISTY");
-    EXPECT_STREQ(S2Names[1], "DISP");
-    EXPECT_STREQ(S2Names[2], "DEL");
 }
 
 }  // namespace
