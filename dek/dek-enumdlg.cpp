@@ -88,9 +88,10 @@ std::string LineText(UINT line, const COMMSLINE& cl)
 
 void AddLineRows(const SHAREA_MX& mx, std::vector<EnumRow>& rows)
 {
-    // Read the count once: the host may change it while we look. The record
-    // holds lines 1 to MX_MAX_LINES only, whatever the count claims.
-    UINT lines = mx.m_nLines;
+    // Read the count exactly once (the host may change it while we look) and
+    // bound it: the record holds lines 1 to MX_MAX_LINES only, whatever the
+    // count claims.
+    UINT lines = *static_cast<const volatile UINT*>(&mx.m_nLines);
     if (lines > MX_MAX_LINES)
         lines = MX_MAX_LINES;
     for (UINT l = 1; l <= lines; ++l) {

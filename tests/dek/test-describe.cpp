@@ -2,8 +2,8 @@
 // Expected strings are written out by hand.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -50,41 +50,64 @@ TEST(DescribeBlock, CommonCellsOfAPeripheralRow)
     EXPECT_EQ(r.path2, "");
 }
 
-TEST(DescribeBlock, MediumTypesJoinRootAndFileName)
+// Per-type detail texts. Each case fills the record of its type; the union's
+// records overlay one another, so one block serves one case.
+TEST(DescribeBlock, DetailTextsOfEachType)
 {
-    auto tp = NewBlock(PT_TP);
-    SAUtils::StoreFieldText(tp->m_U.m_tp.m_Filename, "out/tape1");
-    EnumRow r = OnlyRow(*tp);
-    EXPECT_EQ(r.type, "*TP");
-    EXPECT_EQ(r.path, "/emu + out/tape1");
-    EXPECT_EQ(r.path2, "");
-
-    auto cr = NewBlock(PT_CR);
-    SAUtils::StoreFieldText(cr->m_U.m_cr.m_Filename, "/data/deck.crd");
-    r = OnlyRow(*cr);
-    EXPECT_EQ(r.type, "*CR");
-    EXPECT_EQ(r.path, "/emu + /data/deck.crd");
-
-    auto cp = NewBlock(PT_CP);
-    SAUtils::StoreFieldText(cp->m_U.m_cp.m_Filename, "punched");
-    r = OnlyRow(*cp);
-    EXPECT_EQ(r.type, "*CP");
-    EXPECT_EQ(r.path, "/emu + punched");
-
-    auto gp = NewBlock(PT_GP);
-    SAUtils::StoreFieldText(gp->m_U.m_gp.m_Filename, "plot.out");
-    r = OnlyRow(*gp);
-    EXPECT_EQ(r.type, "*GP");
-    EXPECT_EQ(r.path, "/emu + plot.out");
-    EXPECT_EQ(r.misc, "");
-}
-
-TEST(DescribeBlock, EmptyFileNameStillShowsRootAndSeparator)
-{
-    auto b = NewBlock(PT_CR, "CR1911/1", "/home/op/1900");
-    EXPECT_EQ(OnlyRow(*b).path, "/home/op/1900 + ");
-    auto noRoot = NewBlock(PT_GP, "GP", "");
-    EXPECT_EQ(OnlyRow(*noRoot).path, " + ");
+    const struct {
+        BYTE type;
+        std::function<void(S_SHAREBASE&)> fill;
+        const char* mnemonic;
+        const char* misc;
+        const char* path;
+    } cases[] = {
+        {PT_TP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_tp.m_Filename, "out/tape1"); },
+         "*TP", "", "/emu + out/tape1"},
+        {PT_CR, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_cr.m_Filename, "/data/deck"); },
+         "*CR", "", "/emu + /data/deck"},
+        {PT_CR, [](S_SHAREBASE&) {}, "*CR", "", "/emu + "},
+        {PT_CP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_cp.m_Filename, "punched"); },
+         "*CP", "", "/emu + punched"},
+        {PT_GP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_gp.m_Filename, "plot.out"); },
+         "*GP", "", "/emu + plot.out"},
+        {PT_GP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_SystemRoot, ""); }, "*GP", "", " + "},
+        {PT_MT,
+         [](S_SHAREBASE& b) {
+             b.m_U.m_mt.m_nTransports = 6;
+             SAUtils::StoreFieldText(b.m_U.m_mt.m_szBaseDir, "/emu/mt");
+         },
+         "*MT", "6 transports", "/emu/mt/tapes"},
+        {PT_ED,
+         [](S_SHAREBASE& b) {
+             b.m_U.m_ed.m_nTransports = 9;
+             SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/d");
+         },
+         "*ED", "9 transports", "/d/discs"},
+        {PT_ES,
+         [](S_SHAREBASE& b) {
+             b.m_U.m_ed.m_nTransports = 1;
+             SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/e");
+         },
+         "*ES", "1 transports", "/e/discs"},
+        {PT_FD, [](S_SHAREBASE& b) { b.m_U.m_ed.m_nTransports = 4294967295u; }, "*FD",
+         "4294967295 transports", "/fds"},
+        {PT_DR, [](S_SHAREBASE& b) { b.m_U.m_dr.m_nDrums = 2; }, "*DR", "2 transports", ""},
+        {PT_HD, [](S_SHAREBASE&) {}, "*HD", "0 transports", ""},
+        {PT_CC, [](S_SHAREBASE&) {}, "*CC", "7903 Comm's Processor", ""},
+        // Types with nothing more to say ignore whatever their record holds.
+        {PT_LP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_lp.m_Filename, "lp.out"); }, "*LP", "", ""},
+        {PT_GD, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_gp.m_Filename, "x"); }, "*GD", "", ""},
+        {PT_PB, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_U.m_gp.m_Filename, "x"); }, "*PB", "", ""},
+    };
+    for (const auto& c : cases) {
+        auto b = NewBlock(c.type);
+        c.fill(*b);
+        EnumRow r = OnlyRow(*b);
+        EXPECT_EQ(r.type, c.mnemonic) << int(c.type);
+        EXPECT_EQ(r.misc, c.misc) << int(c.type);
+        EXPECT_EQ(r.path, c.path) << int(c.type);
+        EXPECT_EQ(r.path2, "") << int(c.type);
+    }
 }
 
 TEST(DescribeBlock, ReaderPunchShowsBothPathsOnlyWhenNamedExactly)
@@ -105,71 +128,6 @@ TEST(DescribeBlock, ReaderPunchShowsBothPathsOnlyWhenNamedExactly)
         EXPECT_EQ(r.path, "/emu + reader.pt") << name;
         EXPECT_EQ(r.path2, "") << name;
     }
-}
-
-TEST(DescribeBlock, TransportAndDrumCountsWithTheirDirectories)
-{
-    auto mt = NewBlock(PT_MT);
-    mt->m_U.m_mt.m_nTransports = 6;
-    SAUtils::StoreFieldText(mt->m_U.m_mt.m_szBaseDir, "/emu/mt");
-    EnumRow r = OnlyRow(*mt);
-    EXPECT_EQ(r.type, "*MT");
-    EXPECT_EQ(r.misc, "6 transports");
-    EXPECT_EQ(r.path, "/emu/mt/tapes");
-
-    auto ed = NewBlock(PT_ED);
-    ed->m_U.m_ed.m_nTransports = 9;
-    SAUtils::StoreFieldText(ed->m_U.m_ed.m_szBaseDir, "/d");
-    r = OnlyRow(*ed);
-    EXPECT_EQ(r.type, "*ED");
-    EXPECT_EQ(r.misc, "9 transports");
-    EXPECT_EQ(r.path, "/d/discs");
-
-    auto es = NewBlock(PT_ES);
-    es->m_U.m_ed.m_nTransports = 1;
-    SAUtils::StoreFieldText(es->m_U.m_ed.m_szBaseDir, "/e");
-    r = OnlyRow(*es);
-    EXPECT_EQ(r.type, "*ES");
-    EXPECT_EQ(r.misc, "1 transports");
-    EXPECT_EQ(r.path, "/e/discs");
-
-    auto fd = NewBlock(PT_FD);
-    fd->m_U.m_ed.m_nTransports = 4294967295u;
-    r = OnlyRow(*fd);
-    EXPECT_EQ(r.type, "*FD");
-    EXPECT_EQ(r.misc, "4294967295 transports");
-    EXPECT_EQ(r.path, "/fds");
-
-    auto dr = NewBlock(PT_DR);
-    dr->m_U.m_dr.m_nDrums = 2;
-    r = OnlyRow(*dr);
-    EXPECT_EQ(r.type, "*DR");
-    EXPECT_EQ(r.misc, "2 transports");
-    EXPECT_EQ(r.path, "");
-
-    auto hd = NewBlock(PT_HD);
-    hd->m_U.m_hd.m_nDrums = 0;
-    r = OnlyRow(*hd);
-    EXPECT_EQ(r.type, "*HD");
-    EXPECT_EQ(r.misc, "0 transports");
-}
-
-TEST(DescribeBlock, TypesWithoutDetailAndTheCommsProcessor)
-{
-    for (BYTE t : {BYTE(PT_LP), BYTE(PT_GD), BYTE(PT_PB)}) {
-        auto b = NewBlock(t);
-        SAUtils::StoreFieldText(b->m_U.m_gp.m_Filename, "ignored");
-        EnumRow r = OnlyRow(*b);
-        EXPECT_EQ(r.misc, "") << int(t);
-        EXPECT_EQ(r.path, "") << int(t);
-        EXPECT_EQ(r.path2, "") << int(t);
-    }
-    EXPECT_EQ(OnlyRow(*NewBlock(PT_GD)).type, "*GD");
-    EXPECT_EQ(OnlyRow(*NewBlock(PT_PB)).type, "*PB");
-
-    EnumRow cc = OnlyRow(*NewBlock(PT_CC));
-    EXPECT_EQ(cc.type, "*CC");
-    EXPECT_EQ(cc.misc, "7903 Comm's Processor");
 }
 
 TEST(DescribeBlock, InterfaceTypeIsTheUnsignedModelOffset)

@@ -380,23 +380,6 @@ TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
     EXPECT_EQ(dlg.m_Chan, 0u) << "a line row stands for no channel";
 }
 
-TEST(EnumDialogModal, SelectTakesTheSelectedPeripheralRow)
-{
-    const UINT m = UniqueMachineNumber();
-    auto a = Publish(m, 5, PT_CR, "CR-a");
-    auto b = Publish(m, 21, PT_TP, "TP-b");
-
-    DekEnumDlg dlg(nullptr);
-    dlg.m_CPU = m;
-    int rc = RunModal(dlg, {[&]() {
-                                SelectRow(dlg, 1);
-                                PressSelect(dlg);
-                                return true;
-                            }});
-    EXPECT_EQ(rc, wxID_OK);
-    EXPECT_EQ(dlg.m_Chan, 21u);
-}
-
 TEST(EnumDialogModal, ClosingTheWindowIsNoChoice)
 {
     const UINT m = UniqueMachineNumber();
