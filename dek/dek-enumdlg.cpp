@@ -35,13 +35,13 @@ const int RescanMillis = 200;
 
 enum Column { COL_NONE, COL_SI, COL_OPS, COL_DESC, COL_TYPE, COL_MISC, COL_PATH, COL_PATH2, COL_COUNT };
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* heading;
     wxListColumnFormat align;
     int width;
 };
 
-const ColumnSpec Columns[COL_COUNT] = {
+const ColumnLayout Columns[COL_COUNT] = {
     {"", wxLIST_FORMAT_RIGHT, 1},         {"SI#", wxLIST_FORMAT_RIGHT, 40},
     {"OP#", wxLIST_FORMAT_RIGHT, 40},     {"Desc", wxLIST_FORMAT_LEFT, 100},
     {"Type", wxLIST_FORMAT_RIGHT, 40},    {"Misc.", wxLIST_FORMAT_LEFT, 120},
