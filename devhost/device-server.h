@@ -1,0 +1,108 @@
+// Serves one published peripheral: answers the panel's requests, reads a
+// reader's input file at the device's speed and reports each event as one
+// line through the sink.
+#pragma once
+#include <functional>
+#include <string>
+#include "periph-spec.h"
+#include "publication.h"
+
+namespace DevHost {
+
+using EventSink = std::function<void(const std::string&)>;
+
+struct HostSettings {
+    UINT machine = 0;
+    std::string root;
+    UINT cpu = 0;
+    UINT cardsPerMinute = 300;
+    UINT tapeCharsPerSecond = 300;
+};
+
+class DeviceServer {
+public:
+    DeviceServer(const HostSettings& settings, const PeriphSpec& spec, EventSink sink);
+    virtual ~DeviceServer();
+    DeviceServer(const DeviceServer&) = delete;
+    DeviceServer& operator=(const DeviceServer&) = delete;
+
+    bool Publish(std::string* error, bool* inUse);
+    void Withdraw();
+    bool Published() const { return m_pub.Block() != nullptr; }
+
+    // One turn of the poll; `now` in seconds on a monotonic clock.
+    void Poll(double now);
+    // Disconnects the medium (m_Disc), as at the end of an input file.
+    void Disconnect(const std::string& reason);
+
+    void SetIgnoring(bool ignoring) { m_ignoring = ignoring; }
+    void SetHostUp(bool up);
+    void SetCloseOnHostDown(bool on);
+    void SetDiscWhileOpen(bool on) { m_spec.discWhileOpen = on; }
+    void SetOperAnswer(bool on) { m_spec.operAnswer = on; }
+
+    PSHAREBASE Block() const { return m_pub.Block(); }
+    const PeriphSpec& Spec() const { return m_spec; }
+
+private:
+    // What a request's data looked like when its flag was first seen raised.
+    struct Snapshot {
+        std::string file;
+        bool isDevice = false;
+        bool discWhileOpen = false;
+        UINT q = 0, p = 0;
+    };
+    struct Request {
+        const char* name;
+        bool seen = false;
+        Snapshot data;
+    };
+    enum RequestId { kHold, kAllocate, kFormatLoop, kCloseFile, kPQ, kRequestCount };
+
+    volatile bool* FlagOf(RequestId id) const;
+    Snapshot Capture(RequestId id) const;
+    std::string Describe(RequestId id, const Snapshot& data) const;
+    std::string Serve(RequestId id, const Snapshot& data);
+    void Emit(const std::string& line) const { m_sink(line); }
+
+    std::string ServeAllocate(const Snapshot& data);
+    std::string AllocateInput(const Snapshot& data);
+    std::string ResumeInput();
+    std::string AllocateOutput(const Snapshot& data);
+    std::string ServeHold();
+    std::string ServeFormatLoop(const Snapshot& data);
+    std::string ServeCloseFile();
+
+    void AdvanceReader(double now);
+    UINT NextCardLength() const;
+    void CloseInput();
+    UINT ReaderRate() const;  // units a minute (cards) or a second (characters)
+
+    HostSettings m_settings;
+    PeriphSpec m_spec;
+    EventSink m_sink;
+    Publication m_pub;
+    bool m_ignoring = false;
+    Request m_requests[kRequestCount] = {
+        {"hold", false, {}}, {"allocate", false, {}}, {"formatloop", false, {}}, {"closefile", false, {}}, {"pq", false, {}}};
+
+    // The reader's input file.
+    int m_inputFd = -1;
+    std::string m_inputPath;
+    UINT m_inputSize = 0;
+    UINT m_inputPos = 0;
+    bool m_reading = false;
+    bool m_keptOpen = false;  // left open by a disconnect
+    double m_credit = 0;      // cards or characters due
+    double m_lastTime = -1;
+};
+
+// A few lines that the host writes into an output file, so that a demo shows
+// that the allocation arrived.
+std::string OutputSample(UINT type, UINT channel, const std::string& model);
+
+// A relative path that stays under the root: not empty, not absolute, no
+// "..". False with a reason otherwise.
+bool SafeRelativePath(const std::string& path, std::string* why);
+
+}  // namespace DevHost

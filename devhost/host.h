@@ -1,0 +1,46 @@
+// The development host: the published peripherals of one machine, served
+// together, and the control commands that act on them.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include "command.h"
+#include "device-server.h"
+#include "host-options.h"
+
+namespace DevHost {
+
+class Host {
+public:
+    Host(const HostOptions& options, EventSink sink);
+    virtual ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Publishes the peripherals of the command line. False with a reason on
+    // the first failure; whatever was published is withdrawn again.
+    bool PublishAll(std::string* error);
+    void WithdrawAll();
+
+    void Poll(double now);
+
+    // Runs one control line; false when it asked the host to quit.
+    bool Execute(const std::string& line);
+
+private:
+    bool Publish(const PeriphSpec& spec, std::string* error);
+    DeviceServer* Find(UINT channel) const;
+    // The servers a command addresses: one channel or all of them; reports
+    // an unknown channel.
+    bool ForEach(const Command& command, const std::function<void(DeviceServer&)>& action);
+    void Show(const DeviceServer& server) const;
+    bool SetField(const Command& command);
+    bool GetField(const Command& command);
+
+    HostOptions m_options;
+    HostSettings m_settings;
+    EventSink m_sink;
+    std::map<UINT, std::unique_ptr<DeviceServer>> m_servers;
+};
+
+}  // namespace DevHost

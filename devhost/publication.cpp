@@ -1,0 +1,139 @@
+#include "publication.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "catalogue.h"
+#include "mkshareditem.h"
+#include "peri-names.h"
+
+namespace DevHost {
+
+namespace {
+
+void FillRecord(S_SHAREBASE* block, const PeriphSpec& spec)
+{
+    SHAREA_UNION& u = block->m_U;
+    switch (RecordFor(spec.type, spec.model)) {
+    case RecordKind::Rp:
+        SAUtils::StoreFieldText(u.m_rp.m_FilenameTR, spec.fileTR.c_str());
+        SAUtils::StoreFieldText(u.m_rp.m_FilenameTP, spec.fileTP.c_str());
+        break;
+    case RecordKind::Tp:
+        u.m_tp.m_Kind = PT_8Track;
+        u.m_tp.m_Parity = PT_Parity_None;
+        break;
+    case RecordKind::Mt:
+        u.m_mt.m_nTransports = spec.units;
+        SAUtils::StoreFieldText(u.m_mt.m_szBaseDir, (spec.baseDir.empty() ? "tapes" : spec.baseDir).c_str());
+        break;
+    case RecordKind::Ed:
+        u.m_ed.m_nTransports = spec.units;
+        SAUtils::StoreFieldText(u.m_ed.m_szBaseDir, (spec.baseDir.empty() ? "discs" : spec.baseDir).c_str());
+        break;
+    case RecordKind::Mx:
+        u.m_mx.m_nLines = static_cast<UINT>(spec.lines.size());
+        for (size_t i = 0; i < spec.lines.size() && i < MX_MAX_LINES; ++i) {
+            COMMSLINE& line = u.m_mx.m_Lines[i + 1];
+            line.Speed = spec.lines[i].speed;
+            line.Port = static_cast<UINT>(i + 1);
+            line.Synch = spec.lines[i].synch;
+            line.Sentinel = spec.lines[i].sentinel;
+        }
+        break;
+    case RecordKind::Dr: u.m_dr.m_nDrums = spec.units; break;
+    case RecordKind::Hd: u.m_hd.m_nDrums = spec.units; break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu)
+{
+    char name[64];
+    SAUtils::MakeSharedAreaname(machine, spec.channel, name, sizeof name);
+    SAUtils::StoreFieldText(block->m_SharedAreaName, name);
+    block->m_DevTyp = spec.devTyp;
+    block->m_PeriType = static_cast<BYTE>(spec.type);
+    block->m_OpsNo = spec.opsNo;
+    SAUtils::StoreFieldText(block->m_Periph, spec.model.c_str());
+    SAUtils::StoreFieldText(block->m_SystemRoot, root.c_str());
+    block->m_HostCpu = static_cast<CPU_CODE>(cpu);
+    block->m_PhysicalDevice = spec.physical;
+    SAUtils::StoreFieldText(block->m_PhysicalDeviceName, spec.physicalName.c_str());
+    block->m_CloseOnHostDown = spec.closeOnHostDown;
+    // Up before the version word: a panel that attaches at once must not
+    // take the host for down and close itself.
+    block->m_HostUp = spec.hostUp;
+    block->m_SharedAreaSize = sizeof(S_SHAREBASE);
+    FillRecord(block, spec);
+}
+
+Publication::~Publication()
+{
+    Withdraw();
+}
+
+bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu,
+                         std::string* error, bool* inUse)
+{
+    *inUse = false;
+    char name[64];
+    SAUtils::MakeSharedAreaname(machine, spec.channel, name, sizeof name);
+    std::string posixName = std::string("/") + name;
+    int fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) {
+        *inUse = errno == EEXIST;
+        *error = *inUse ? "channel " + std::to_string(spec.channel) + " of machine " + std::to_string(machine) +
+                              " is already in use (" + posixName + " exists)"
+                        : "cannot create " + posixName + ": " + strerror(errno);
+        return false;
+    }
+    m_name = posixName;
+    m_fd = fd;
+    // Whole size first: a panel maps the object once, at the size it finds.
+    if (ftruncate(fd, sizeof(S_SHAREBASE)) != 0) {
+        *error = "cannot size " + posixName + ": " + strerror(errno);
+        Withdraw();
+        return false;
+    }
+    void* p = mmap(nullptr, sizeof(S_SHAREBASE), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p == MAP_FAILED) {
+        *error = "cannot map " + posixName + ": " + strerror(errno);
+        Withdraw();
+        return false;
+    }
+    m_block = static_cast<PSHAREBASE>(p);
+    FillBlock(m_block, machine, spec, root, cpu);
+    std::atomic_thread_fence(std::memory_order_release);
+    *reinterpret_cast<volatile UINT*>(&m_block->m_Version) = SHAREBASE_VERSION;
+    return true;
+}
+
+void Publication::Withdraw()
+{
+    if (m_block != nullptr && StillWhole())
+        *reinterpret_cast<volatile bool*>(&m_block->m_HostUp) = false;
+    if (m_block != nullptr)
+        munmap(m_block, sizeof(S_SHAREBASE));
+    m_block = nullptr;
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+    if (!m_name.empty())
+        shm_unlink(m_name.c_str());
+    m_name.clear();
+}
+
+bool Publication::StillWhole() const
+{
+    struct stat st;
+    return m_fd >= 0 && fstat(m_fd, &st) == 0 && st.st_size >= static_cast<off_t>(sizeof(S_SHAREBASE));
+}
+
+}  // namespace DevHost

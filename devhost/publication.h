@@ -1,0 +1,42 @@
+// One peripheral's shared-memory object: created, sized and filled so that a
+// panel never sees a valid version word on an object that is not yet whole,
+// and removed again by its owner.
+#pragma once
+#include <string>
+#include "periph-spec.h"
+#include "sharebase.h"
+
+namespace DevHost {
+
+class Publication {
+public:
+    Publication() = default;
+    virtual ~Publication();
+    Publication(const Publication&) = delete;
+    Publication& operator=(const Publication&) = delete;
+
+    // Creates /SHMEM_<machine>_<channel> (never an existing one), sizes it,
+    // fills header and record and writes the version word last. False with
+    // a reason; `inUse` tells that the name already existed.
+    bool Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, std::string* error,
+                bool* inUse);
+    // Marks the host down, unmaps and removes the name. Panels keep their
+    // own mappings and see m_HostUp false.
+    void Withdraw();
+
+    PSHAREBASE Block() const { return m_block; }
+    const std::string& Name() const { return m_name; }
+    // False once someone has shrunk the object below a whole block: touching
+    // the mapping beyond its new end would fault.
+    bool StillWhole() const;
+
+private:
+    std::string m_name;  // with the leading '/'
+    PSHAREBASE m_block = nullptr;
+    int m_fd = -1;
+};
+
+// Fills header and record of `block` for `spec`, all but the version word.
+void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu);
+
+}  // namespace DevHost
