@@ -8,6 +8,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/display.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/fileconf.h>
 #include <wx/gauge.h>
@@ -67,6 +68,23 @@ public:
 private:
     int& m_depth;
 };
+
+// Lets the toolkit handle what is pending while a request waits. Events keep
+// flowing, so another press may start a second wait inside this one; that is
+// allowed, and the inner wait must keep the loop working too. The toolkit
+// refuses a yield inside a yield (and Yield(true) there does nothing), so
+// inside one the pending events are dispatched one by one instead.
+void PumpEvents()
+{
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    if (loop != nullptr && loop->IsYielding()) {
+        while (loop->Pending())
+            loop->Dispatch();
+        wxTheApp->ProcessPendingEvents();
+    } else {
+        wxTheApp->Yield(true);
+    }
+}
 
 }  // namespace
 
@@ -697,14 +715,11 @@ void DekFrame::SetAndAwaitFalse(volatile bool& rb)
     rb = true;
     {
         BusyScope busy(m_waitDepth);
-        // Events keep flowing while we wait, so another press may start a
-        // second wait inside this one; that is allowed, and the inner wait
-        // pumps events too (Yield(true) nests without the toolkit's
-        // recursion assertion). A close during the wait releases the block
-        // and clears m_share: the wait then ends without touching the flag.
+        // A close during the wait releases the block and clears m_share:
+        // the wait then ends without touching the flag again.
         while (m_share != nullptr && m_started && rb) {
             wxMilliSleep(1);
-            wxTheApp->Yield(true);
+            PumpEvents();
         }
     }
     if (m_waitDepth == 0 && m_destroyAfterWait) {

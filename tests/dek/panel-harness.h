@@ -1,0 +1,271 @@
+// What the panel tests share: a private settings home, a real block set up
+// like a host would, the frame built on it with its exits, dialogs and beeps
+// watched, and a host thread that answers requests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <wx/app.h>
+#include <wx/fileconf.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
+
+#include "dek-buttons.h"
+#include "dek-panel.h"
+#include "mkshareditem.h"
+#include "peri-enums.h"
+#include "peri-names.h"
+#include "shm-block.h"
+
+namespace panel_test {
+
+// The settings store lives under HOME; every test program gets its own
+// throw-away HOME so that placements never touch the user's.
+class PrivateHome : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/dek-panel-test-XXXXXX";
+        const char* dir = mkdtemp(tmpl);
+        ASSERT_NE(dir, nullptr);
+        m_dir = dir;
+        setenv("HOME", m_dir.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+    }
+    void TearDown() override { RemoveTree(m_dir); }
+
+    static void RemoveTree(const std::string& path)
+    {
+        if (DIR* d = opendir(path.c_str())) {
+            while (dirent* e = readdir(d)) {
+                std::string n = e->d_name;
+                if (n == "." || n == "..")
+                    continue;
+                std::string child = path + "/" + n;
+                if (e->d_type == DT_DIR)
+                    RemoveTree(child);
+                else
+                    unlink(child.c_str());
+            }
+            closedir(d);
+        }
+        rmdir(path.c_str());
+    }
+
+private:
+    std::string m_dir;
+};
+
+inline ::testing::Environment* const g_home = ::testing::AddGlobalTestEnvironment(new PrivateHome);
+
+// Runs the toolkit's loop for a while.
+inline void Pump(int ms)
+{
+    const wxLongLong end = wxGetLocalTimeMillis() + ms;
+    do {
+        wxTheApp->Yield(true);
+        wxMilliSleep(5);
+    } while (wxGetLocalTimeMillis() < end);
+}
+
+// A message box that must show `message` with caption "dek" and `style`, and
+// is answered with `answer`.
+class ExpectBox : public wxExpectModalBase<wxMessageDialog, ExpectBox> {
+public:
+    ExpectBox(const wxString& message, long style, int answer)
+        : m_message(message), m_style(style), m_answer(answer)
+    {
+    }
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override
+    {
+        EXPECT_EQ(dlg->GetMessage().ToStdString(), m_message.ToStdString());
+        EXPECT_EQ(dlg->GetCaption().ToStdString(), "dek");
+        const long mask = wxOK | wxCANCEL | wxYES_NO | wxICON_MASK;
+        EXPECT_EQ(dlg->GetMessageDialogStyle() & mask, m_style & mask);
+        return m_answer;
+    }
+
+private:
+    wxString m_message;
+    long m_style;
+    int m_answer;
+};
+
+inline ExpectBox ErrorBox(const wxString& message)
+{
+    return ExpectBox(message, wxOK | wxICON_ERROR, wxID_OK);
+}
+
+// Watches the frame's ways out of its window.
+struct Watch {
+    std::vector<int> exits;
+    int beeps = 0;
+    std::vector<std::pair<wxString, wxString>> dialogs;  // message, wildcard
+    std::vector<wxString> dialogDirs;
+    std::vector<long> dialogStyles;
+    // The next file dialogs' answers, in order; an empty list cancels.
+    std::vector<DekFileChoice> answers;
+
+    void Install(const std::vector<wxString>& args)
+    {
+        DekHooks& h = DekHooks::Get();
+        h.Reset();
+        h.endProcess = [this](int status) { exits.push_back(status); };
+        h.bell = [this] { ++beeps; };
+        h.arguments = [args] {
+            wxArrayString a;
+            a.push_back("dek");
+            for (const wxString& s : args)
+                a.push_back(s);
+            return a;
+        };
+        h.chooseFile = [this](wxFileDialog& dlg, DekFileChoice& out) {
+            dialogs.emplace_back(dlg.GetMessage(), dlg.GetWildcard());
+            dialogDirs.push_back(dlg.GetDirectory());
+            dialogStyles.push_back(dlg.GetWindowStyle());
+            if (answers.empty())
+                return false;
+            out = answers.front();
+            answers.erase(answers.begin());
+            return true;
+        };
+    }
+    ~Watch() { DekHooks::Get().Reset(); }
+};
+
+// Closes a frame the way the toolkit does and lets the idle loop delete it.
+inline void CloseAndFlush(wxWeakRef<DekFrame> ref)
+{
+    if (ref)
+        ref->Close(true);
+    for (int i = 0; i < 50 && ref; ++i)
+        Pump(5);
+}
+
+// A peripheral published the way the host does it, and a panel on it.
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_machine = UniqueMachineNumber();
+        m_chan = 7;
+    }
+
+    void TearDown() override
+    {
+        if (frame)
+            CloseAndFlush(frame);
+        StopHost();
+        block.reset();
+    }
+
+    // Creates the block: type, model name, device model, operator number,
+    // system root; the host is up.
+    S_SHAREBASE& Publish(BYTE type, const char* periph = "", UINT devTyp = PT_NONE, UINT ops = 7,
+                         const char* root = "/srv/root")
+    {
+        block.reset();
+        block.reset(new TestBlock(m_machine, m_chan));
+        EXPECT_TRUE(block->Ok());
+        S_SHAREBASE& b = *block->Block();
+        b.m_PeriType = type;
+        strncpy(b.m_Periph, periph, sizeof b.m_Periph - 1);
+        b.m_DevTyp = devTyp;
+        b.m_OpsNo = ops;
+        strncpy(b.m_SystemRoot, root, sizeof b.m_SystemRoot - 1);
+        b.m_HostUp = true;
+        return b;
+    }
+
+    std::vector<wxString> Args(const char* extra = nullptr) const
+    {
+        std::vector<wxString> a = {"-M", wxString::Format("%u", m_machine), "-S", wxString::Format("%u", m_chan)};
+        if (extra)
+            a.push_back(extra);
+        return a;
+    }
+
+    DekFrame* Open(const std::vector<wxString>& args)
+    {
+        watch.Install(args);
+        frame = new DekFrame();
+        return frame;
+    }
+
+    DekFrame* Open(const char* extra = nullptr) { return Open(Args(extra)); }
+
+    // A started, attached panel of the given type.
+    DekFrame* Started(BYTE type, const char* periph = "", UINT devTyp = PT_NONE)
+    {
+        Publish(type, periph, devTyp);
+        Open("-s");
+        EXPECT_TRUE(frame->m_share != nullptr);
+        return frame;
+    }
+
+    // The host: a thread that answers the named request flags. When a flag
+    // rises, `seen` runs (on the host thread, with the block as it is at that
+    // moment), then the flag is cleared.
+    struct Answer {
+        volatile bool* flag;
+        std::function<void()> seen;
+    };
+    void StartHost(std::vector<Answer> answers)
+    {
+        m_hostAnswers = std::move(answers);
+        m_hostStop = false;
+        m_host = std::thread([this] {
+            while (!m_hostStop) {
+                for (Answer& a : m_hostAnswers) {
+                    if (*a.flag) {
+                        if (a.seen)
+                            a.seen();
+                        *a.flag = false;
+                    }
+                }
+                usleep(500);
+            }
+        });
+    }
+    void StopHost()
+    {
+        if (m_host.joinable()) {
+            m_hostStop = true;
+            m_host.join();
+        }
+    }
+
+    S_SHAREBASE& B() { return *block->Block(); }
+
+    wxCommandEvent Press(int id) { return wxCommandEvent(wxEVT_BUTTON, id); }
+
+    UINT m_machine = 0;
+    UINT m_chan = 0;
+    std::unique_ptr<TestBlock> block;
+    wxWeakRef<DekFrame> frame;  // goes null when the frame is deleted
+    Watch watch;
+
+private:
+    std::vector<Answer> m_hostAnswers;
+    std::atomic<bool> m_hostStop{false};
+    std::thread m_host;
+};
+
+}  // namespace panel_test
