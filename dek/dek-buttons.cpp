@@ -34,6 +34,15 @@ bool LabelFits(const wxRect& rect, wxCoord w, wxCoord h)
     return w < rect.width - 3 && h < rect.height - 3;
 }
 
+// Square caps make each line cover exactly the pixels from one end point to
+// the other, so the corners are crisp and belong to the line drawn last.
+wxPen BevelPen(const wxColour& colour)
+{
+    wxPen pen(colour, 1, wxPENSTYLE_SOLID);
+    pen.SetCap(wxCAP_PROJECTING);
+    return pen;
+}
+
 }  // namespace
 
 void IclPane::Draw(wxDC& dc) const
@@ -186,10 +195,10 @@ void IclButton::Render(wxDC& dc)
             std::swap(light, dark);  // a held button looks sunk
         const int right = c.x + c.width - 1;
         const int bottom = c.y + c.height - 1;
-        dc.SetPen(wxPen(light, 1, wxPENSTYLE_SOLID));
+        dc.SetPen(BevelPen(light));
         dc.DrawLine(c.x, c.y, right, c.y);
         dc.DrawLine(c.x, c.y, c.x, bottom);
-        dc.SetPen(wxPen(dark, 1, wxPENSTYLE_SOLID));
+        dc.SetPen(BevelPen(dark));
         dc.DrawLine(right, c.y, right, bottom);
         dc.DrawLine(c.x, bottom, right, bottom);
     }

@@ -200,8 +200,10 @@ TEST_F(LampButtonTest, NewButtonIsBlackWithRaisedBevelAndNoLabel)
     EXPECT_EQ(Describe(PixelAt(img, 99, 30)), Describe(dark)) << "right edge";
     EXPECT_EQ(Describe(PixelAt(img, 50, 59)), Describe(dark)) << "bottom edge";
     // Dark lines go last, so they own the two corners they share with light ones.
-    EXPECT_EQ(Describe(PixelAt(img, 99, 1)), Describe(dark)) << "top right";
-    EXPECT_EQ(Describe(PixelAt(img, 1, 59)), Describe(dark)) << "bottom left";
+    EXPECT_EQ(Describe(PixelAt(img, 99, 0)), Describe(dark)) << "top right";
+    EXPECT_EQ(Describe(PixelAt(img, 0, 59)), Describe(dark)) << "bottom left";
+    EXPECT_EQ(Describe(PixelAt(img, 0, 0)), Describe(light)) << "top left";
+    EXPECT_EQ(Describe(PixelAt(img, 99, 59)), Describe(dark)) << "bottom right";
 
     const wxRect inner(1, 1, 98, 58);
     EXPECT_EQ(InkBox(img, inner, kBlack), wxRect()) << "face is plain black, no label";
@@ -340,6 +342,29 @@ TEST_F(LampButtonTest, LongLabelShrinksPointByPointUntilItFits)
     const wxRect bigPane(1, 1, 298, 58);
     EXPECT_TRUE(SamePixels(grown, PaneWithLabel(wxSize(300, 60), bigPane, label, 19, "Courier New", kBlack, *wxWHITE),
                            bigPane));
+}
+
+// Exactly 3 pixels of room is not enough: the label must clear the pane by
+// more than that, across and down.
+TEST_F(LampButtonTest, LabelLeavingOnlyThreePixelsSpareIsShrunk)
+{
+    const wxString label = "HOLD";
+    const wxSize at12 = MeasureLabel(label, 12, "Courier New");
+    const wxSize at11 = MeasureLabel(label, 11, "Courier New");
+    ASSERT_LT(at11.x, at12.x);
+    ASSERT_LT(at11.y, at12.y);
+
+    const wxSize sizes[] = {wxSize(at12.x + 3 + 2, 200), wxSize(400, at12.y + 3 + 2)};
+    for (const wxSize& size : sizes) {
+        IclButton* b = MakeButton(wxID_ANY, size);
+        b->SetTextSize(120, false);
+        b->SetText(label, false);
+        const wxRect pane(1, 1, size.x - 2, size.y - 2);
+        const wxImage img = RenderFace(*b);
+        EXPECT_TRUE(SamePixels(img, PaneWithLabel(size, pane, label, 11, "Courier New", kBlack, *wxWHITE), pane))
+            << "drawn at 11 pt in a " << size.x << "x" << size.y << " button";
+        b->Destroy();
+    }
 }
 
 TEST_F(LampButtonTest, LabelTooLongEvenAtSixPointsIsDrawnAtSixPoints)
@@ -529,6 +554,18 @@ TEST_F(LampButtonTest, OnlyChangesRepaint)
     b->SetColour(kBlack, wxColour(0, 255, 0), true);
     Pump(200);
     EXPECT_GT(paints.count, 0) << "a colour change repaints";
+
+    paints.count = 0;
+    wxMouseEvent down(wxEVT_LEFT_DOWN);
+    b->ProcessWindowEvent(down);
+    Pump(200);
+    EXPECT_GT(paints.count, 0) << "a press repaints the frame sunk";
+
+    paints.count = 0;
+    wxMouseEvent up(wxEVT_LEFT_UP);
+    b->ProcessWindowEvent(up);
+    Pump(200);
+    EXPECT_GT(paints.count, 0) << "a release repaints the frame raised";
 
     paints.count = 0;
     b->SetSize(120, 70);
