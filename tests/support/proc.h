@@ -1,0 +1,56 @@
+// A child process for tests: started with pipes on its standard input,
+// output and error, read line by line with time limits, and always reaped.
+#pragma once
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    // Ends a child still running: SIGTERM, a grace period, then SIGKILL.
+    virtual ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts argv[0] (a path) with the arguments argv[1..]. False if the
+    // pipes or the fork fail; an exec failure shows as exit status 127.
+    bool Start(const std::vector<std::string>& argv);
+
+    // Writes `line` and a newline to the child's standard input.
+    bool WriteLine(const std::string& line);
+    void CloseStdin();
+
+    // The next line of standard output, waiting at most `timeoutMs`. False
+    // on time-out or end of output.
+    bool ReadLine(std::string* line, int timeoutMs);
+    // Reads lines until one starts with `prefix`; that line goes to `line`
+    // (if given). False on time-out or end of output.
+    bool WaitForLine(const std::string& prefix, int timeoutMs, std::string* line = nullptr);
+    // Every line read so far, in order.
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    // What the child has written to standard error so far.
+    std::string Stderr();
+
+    bool Running();
+    bool Signal(int sig);
+    // Waits for the child to end. True when it ended within `timeoutMs`.
+    bool Wait(int timeoutMs);
+    // Valid after Wait: the exit status, or -1 when a signal ended it.
+    int ExitStatus() const { return m_exitStatus; }
+    int TermSignal() const { return m_termSignal; }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    // Moves what the pipes hold into the buffers, waiting at most
+    // `timeoutMs` for something to arrive.
+    void Pump(int timeoutMs);
+    bool Reap(bool block);
+
+    pid_t m_pid = -1;
+    int m_in = -1, m_out = -1, m_err = -1;
+    std::string m_outBuf, m_errBuf;
+    std::vector<std::string> m_lines;
+    int m_exitStatus = -1;
+    int m_termSignal = 0;
+};
