@@ -611,7 +611,7 @@ TEST_F(LampButtonTest, DISABLED_Screenshot)
     Pump(500);
     const wxRect area(frame->ClientToScreen(wxPoint(0, 0)), frame->GetClientSize());
     const wxString geometry = wxString::Format("%dx%d+%d+%d", area.width, area.height, area.x, area.y);
-    const char* argv[] = {"import", "-window", "root", "-crop", nullptr, out, nullptr};
+    const char* argv[] = {"import", "-window", "root", "-crop", nullptr, "+repage", out, nullptr};
     const wxScopedCharBuffer crop = geometry.utf8_str();
     argv[4] = crop.data();
     EXPECT_EQ(wxExecute(argv, wxEXEC_SYNC), 0);
