@@ -33,6 +33,21 @@ void Pump(int ms)
     } while (wxGetLocalTimeMillis() < end);
 }
 
+// Runs the loop until `done` holds or two seconds have passed; the machine
+// may be busy, so waits for something that should happen are generous.
+template <class Done>
+bool PumpUntil(Done done)
+{
+    const wxLongLong end = wxGetLocalTimeMillis() + 2000;
+    while (!done()) {
+        if (wxGetLocalTimeMillis() >= end)
+            return false;
+        wxTheApp->Yield(true);
+        wxMilliSleep(5);
+    }
+    return true;
+}
+
 // The frame that owns the buttons; like the panel, it takes clicks through
 // its static event table.
 class ClickSink : public wxFrame {
@@ -450,33 +465,43 @@ TEST_F(LampButtonTest, RealClicksIncludingDragOffBeforeRelease)
     IclButton* other = MakeButton(6014, wxSize(100, 60), wxPoint(250, 40));
     Pump(200);
     const wxPoint centre = b->ClientToScreen(wxPoint(50, 30));
+    const wxPoint otherCentre = other->ClientToScreen(wxPoint(50, 30));
     const wxPoint outside = frame->ClientToScreen(wxPoint(200, 300));
     wxUIActionSimulator sim;
+    auto clicks = [this](size_t n) { return PumpUntil([this, n] { return frame->ids.size() >= n; }); };
 
     sim.MouseMove(centre);
     sim.MouseDown();
-    Pump(100);
-    EXPECT_TRUE(b->IsPressed());
+    EXPECT_TRUE(PumpUntil([b] { return b->IsPressed(); }));
     sim.MouseUp();
-    Pump(150);
-    ASSERT_EQ(frame->ids.size(), 1u) << "plain click";
+    ASSERT_TRUE(clicks(1)) << "plain click";
     EXPECT_EQ(frame->ids[0], 6013);
 
     wxMilliSleep(600);  // keep GTK from merging the clicks into a double click
     sim.MouseMove(centre);
     sim.MouseDown();
-    Pump(100);
+    EXPECT_TRUE(PumpUntil([b] { return b->IsPressed(); }));
     sim.MouseMove(outside);
     Pump(100);
     EXPECT_TRUE(b->IsPressed()) << "still held while dragged off";
     sim.MouseUp();
-    Pump(150);
+    ASSERT_TRUE(clicks(2)) << "a release anywhere after a press is a click";
+    EXPECT_EQ(frame->ids[1], 6013);
     EXPECT_FALSE(b->IsPressed());
     EXPECT_FALSE(b->HasCapture());
-    ASSERT_EQ(frame->ids.size(), 2u) << "a release anywhere after a press is a click";
-    EXPECT_EQ(frame->ids[1], 6013);
 
-    // Pressed elsewhere and released over the button: no click.
+    // The click belongs to the button pressed, not the one released over.
+    wxMilliSleep(600);
+    sim.MouseMove(otherCentre);
+    sim.MouseDown();
+    EXPECT_TRUE(PumpUntil([other] { return other->IsPressed(); }));
+    sim.MouseMove(centre);
+    Pump(100);
+    sim.MouseUp();
+    ASSERT_TRUE(clicks(3));
+    EXPECT_EQ(frame->ids[2], 6014);
+
+    // Pressed on the frame and released over the button: no click.
     wxMilliSleep(600);
     sim.MouseMove(outside);
     sim.MouseDown();
@@ -484,9 +509,9 @@ TEST_F(LampButtonTest, RealClicksIncludingDragOffBeforeRelease)
     sim.MouseMove(centre);
     Pump(100);
     sim.MouseUp();
-    Pump(150);
-    EXPECT_EQ(frame->ids.size(), 2u);
-    EXPECT_FALSE(other->IsPressed());
+    Pump(300);
+    EXPECT_EQ(frame->ids.size(), 3u);
+    EXPECT_FALSE(b->IsPressed());
 }
 
 TEST_F(LampButtonTest, LosingTheCaptureAbandonsThePress)
@@ -499,8 +524,7 @@ TEST_F(LampButtonTest, LosingTheCaptureAbandonsThePress)
 
     // Hiding the held button makes the display server break its grab.
     b->Hide();
-    Pump(150);
-    EXPECT_FALSE(b->HasCapture());
+    EXPECT_TRUE(PumpUntil([b] { return !b->HasCapture(); }));
     EXPECT_FALSE(b->IsPressed());
     b->Show();
 
@@ -520,6 +544,15 @@ public:
             e.Skip();
         });
     }
+    // A paint since the count was last cleared. Lets the repaint settle and
+    // clears the count, so that a late paint is not credited to the next step.
+    bool Happened()
+    {
+        const bool painted = PumpUntil([this] { return count > 0; });
+        Pump(100);
+        count = 0;
+        return painted;
+    }
     int count = 0;
 };
 
@@ -529,8 +562,8 @@ TEST_F(LampButtonTest, OnlyChangesRepaint)
     b->SetText("HOLD", false);
     b->Split(true);
     PaintCounter paints(b);
-    Pump(300);
-    ASSERT_GT(paints.count, 0) << "a shown button paints";
+    ASSERT_TRUE(PumpUntil([&paints] { return paints.count > 0; })) << "a shown button paints";
+    Pump(200);
 
     paints.count = 0;
     b->Light(false, false);
@@ -542,35 +575,24 @@ TEST_F(LampButtonTest, OnlyChangesRepaint)
     EXPECT_EQ(paints.count, 0) << "unchanged state must not repaint";
 
     b->Light(true, true);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a lamp change repaints";
+    EXPECT_TRUE(paints.Happened()) << "a lamp change repaints";
 
-    paints.count = 0;
     b->SetText("HELD", false);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a label change repaints";
+    EXPECT_TRUE(paints.Happened()) << "a label change repaints";
 
-    paints.count = 0;
     b->SetColour(kBlack, wxColour(0, 255, 0), true);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a colour change repaints";
+    EXPECT_TRUE(paints.Happened()) << "a colour change repaints";
 
-    paints.count = 0;
     wxMouseEvent down(wxEVT_LEFT_DOWN);
     b->ProcessWindowEvent(down);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a press repaints the frame sunk";
+    EXPECT_TRUE(paints.Happened()) << "a press repaints the frame sunk";
 
-    paints.count = 0;
     wxMouseEvent up(wxEVT_LEFT_UP);
     b->ProcessWindowEvent(up);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a release repaints the frame raised";
+    EXPECT_TRUE(paints.Happened()) << "a release repaints the frame raised";
 
-    paints.count = 0;
     b->SetSize(120, 70);
-    Pump(200);
-    EXPECT_GT(paints.count, 0) << "a resize repaints";
+    EXPECT_TRUE(paints.Happened()) << "a resize repaints";
 }
 
 // Not a test: renders sample buttons in a real frame and captures them, for
