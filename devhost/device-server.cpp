@@ -118,7 +118,8 @@ DeviceServer::~DeviceServer()
 
 bool DeviceServer::Publish(std::string* error, bool* inUse)
 {
-    return m_pub.Create(m_settings.machine, m_spec, m_settings.root, m_settings.cpu, error, inUse);
+    return m_pub.Create(m_settings.machine, m_spec, m_settings.root, m_settings.cpu, m_settings.publishPauseMs, error,
+                        inUse);
 }
 
 void DeviceServer::Withdraw()

@@ -17,6 +17,7 @@ struct HostSettings {
     UINT cpu = 0;
     UINT cardsPerMinute = 300;
     UINT tapeCharsPerSecond = 300;
+    UINT publishPauseMs = 0;
 };
 
 class DeviceServer {

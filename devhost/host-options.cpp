@@ -79,6 +79,9 @@ bool ParseHostOptions(const std::vector<std::string>& args, const std::string& c
         } else if (name == "--poll-ms") {
             if (!ParseUint(value, &options->pollMs) || options->pollMs < 1 || options->pollMs > 1000)
                 return Fail(error, "--poll-ms takes 1 to 1000");
+        } else if (name == "--publish-pause-ms") {
+            if (!ParseUint(value, &options->publishPauseMs) || options->publishPauseMs > 1000)
+                return Fail(error, "--publish-pause-ms takes 0 to 1000");
         } else if (name == "--card-rate") {
             if (!ParseUint(value, &options->cardsPerMinute) || options->cardsPerMinute == 0)
                 return Fail(error, "--card-rate takes a positive number of cards a minute");
@@ -114,6 +117,8 @@ Options:
   --card-rate N       card reader speed, cards a minute (default 300)
   --tape-rate N       paper-tape reader speed, characters a second (default 300)
   --exit-on-eof       quit when standard input closes
+  --publish-pause-ms N  wait N ms between creating, sizing, filling and
+                      validating each block (to watch publication in tests)
   --help              this text
 
 SPEC is CHANNEL:TYPE[:MODEL[:OPTION,OPTION...]]

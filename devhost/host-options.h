@@ -14,6 +14,7 @@ struct HostOptions {
     UINT pollMs = 5;
     UINT cardsPerMinute = 300;
     UINT tapeCharsPerSecond = 300;
+    UINT publishPauseMs = 0;  // between the steps of a publication
     bool exitOnEof = false;
     bool help = false;
 };

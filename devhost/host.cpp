@@ -12,6 +12,7 @@ Host::Host(const HostOptions& options, EventSink sink) : m_options(options), m_s
     m_settings.cpu = options.cpu;
     m_settings.cardsPerMinute = options.cardsPerMinute;
     m_settings.tapeCharsPerSecond = options.tapeCharsPerSecond;
+    m_settings.publishPauseMs = options.publishPauseMs;
 }
 
 Host::~Host()

@@ -79,7 +79,7 @@ Publication::~Publication()
     Withdraw();
 }
 
-bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu,
+bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, UINT pauseMs,
                          std::string* error, bool* inUse)
 {
     *inUse = false;
@@ -96,6 +96,7 @@ bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string
     }
     m_name = posixName;
     m_fd = fd;
+    usleep(pauseMs * 1000);
     // Whole size first: a panel maps the object once, at the size it finds.
     if (ftruncate(fd, sizeof(S_SHAREBASE)) != 0) {
         *error = "cannot size " + posixName + ": " + strerror(errno);
@@ -109,7 +110,9 @@ bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string
         return false;
     }
     m_block = static_cast<PSHAREBASE>(p);
+    usleep(pauseMs * 1000);
     FillBlock(m_block, machine, spec, root, cpu);
+    usleep(pauseMs * 1000);
     std::atomic_thread_fence(std::memory_order_release);
     *reinterpret_cast<volatile UINT*>(&m_block->m_Version) = SHAREBASE_VERSION;
     return true;

@@ -18,8 +18,9 @@ public:
     // Creates /SHMEM_<machine>_<channel> (never an existing one), sizes it,
     // fills header and record and writes the version word last. False with
     // a reason; `inUse` tells that the name already existed.
-    bool Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, std::string* error,
-                bool* inUse);
+    // `pauseMs` waits between the steps, so that tests can watch them.
+    bool Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, UINT pauseMs,
+                std::string* error, bool* inUse);
     // Marks the host down, unmaps and removes the name. Panels keep their
     // own mappings and see m_HostUp false.
     void Withdraw();

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +67,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
     args.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        // A test that dies must not leave its child running (and holding
+        // shared objects): the child is told to end with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
