@@ -371,9 +371,10 @@ RecordDoc ReaderPunch()
 {
     RecordDoc r = IN_UNION(
         Record<SHAREA_RP>("SHAREA_RP", "__PSHAREA_RP", "share-rp.h",
-                          "Reader-punch, packed to alignment 1. Its first bytes overlay "
-                          "`SHAREA_TRCR`: the panel serves the reader-punch through the reader "
-                          "record, and only the selection dialog reads this one."),
+                          "Reader-punch. All its fields are bytes, so it has alignment 1 and "
+                          "no padding. The panel serves the reader-punch through the reader "
+                          "record `SHAREA_TRCR`, which overlays these bytes; only the selection "
+                          "dialog reads this one."),
         m_rp);
 #define F(f, use, meaning) r.fields.push_back(LAYOUT_DOC_FIELD(SHAREA_RP, f, use, meaning))
     F(m_Allocate2, "", "second unit's allocate flag");
