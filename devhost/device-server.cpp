@@ -204,7 +204,7 @@ std::string DeviceServer::Describe(RequestId id, const Snapshot& data) const
         if (Block()->m_PhysicalDevice)
             return Kv("device", data.file);
         if (IsReaderType(m_spec.type))
-            return Kv("file", data.file) + Kv("discopen", data.discWhileOpen ? 1u : 0u);
+            return Kv("file", data.file) + (data.discWhileOpen ? " discopen=1" : "");
         if (IsOutputType(m_spec.type))
             return Kv("file", data.file) + (m_spec.type == PT_LP ? Kv("isdevice", data.isDevice ? 1u : 0u) : "");
         return "";
