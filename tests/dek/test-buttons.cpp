@@ -533,6 +533,17 @@ TEST_F(LampButtonTest, LosingTheCaptureAbandonsThePress)
     EXPECT_TRUE(frame->ids.empty()) << "a lost press never turns into a click";
 }
 
+TEST_F(LampButtonTest, DestroyingAHeldButtonLetsGoOfTheMouse)
+{
+    IclButton* b = MakeButton(6016, wxSize(100, 60));
+    wxMouseEvent down(wxEVT_LEFT_DOWN);
+    b->ProcessWindowEvent(down);
+    ASSERT_TRUE(b->HasCapture());
+    delete b;  // child windows may be deleted directly; the toolkit asserts if one still holds the mouse
+    EXPECT_EQ(wxWindow::GetCapture(), nullptr);
+    EXPECT_TRUE(frame->ids.empty());
+}
+
 // ---------------------------------------------------------------- repaints
 
 class PaintCounter {
