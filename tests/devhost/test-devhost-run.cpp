@@ -225,17 +225,17 @@ TEST_F(DevHostRun, CardReaderSizesTheFileBeforeAcknowledgingAndReadsItCardByCard
 TEST_F(DevHostRun, TapeReaderAdvancesCharacterByCharacterAndStopsWhenOffLine)
 {
     std::string path = WriteFile("data/tape.tpe", std::string(400, 'x'));
-    StartHost({"4:TR:TR1915/1:rate=1000"});
+    StartHost({"4:TR:TR1915/1:rate=500"});
     PSHAREBASE b = Attach(4);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->m_DevTyp, static_cast<UINT>(PT_TR1915_1));
     SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, path.c_str());
     ASSERT_TRUE(Request(b->m_Allocate));
     EXPECT_EQ(b->m_U.m_cr.m_Filesize, 400u);
-    ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition >= 50; }));
+    ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition >= 25; }));
     // STOP on the panel takes the unit off line: the reader pauses.
     b->m_Oper = false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     UINT stopped = b->m_U.m_cr.m_FilePosition;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(b->m_U.m_cr.m_FilePosition, stopped);
