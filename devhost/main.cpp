@@ -6,6 +6,7 @@
 #include <ctime>
 #include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 #include "host.h"
@@ -125,6 +126,11 @@ int main(int argc, char** argv)
     if (options.help) {
         fputs(DevHost::UsageText().c_str(), stdout);
         return 0;
+    }
+    struct stat st;
+    if (stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        fprintf(stderr, "dek-devhost: the root %s is not a directory\n", options.root.c_str());
+        return 2;
     }
     return Run(options);
 }

@@ -462,6 +462,7 @@ TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2)
         HostArgs({"5:CR::ops=x"}),
         {DEVHOST_PATH, "--periph", "5:CR"},
         {DEVHOST_PATH, "--machine", "1", "--nonsense"},
+        {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root + "/missing", "--periph", "5:CR"},
     };
     for (const auto& args : bad) {
         ChildProcess host;
