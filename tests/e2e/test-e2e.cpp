@@ -1,0 +1,298 @@
+// The real dek program on the test X server, driven by dek-devhost and by
+// xdotool as an operator would: message boxes and exit statuses, waiting for
+// a late block, the title, closing on host-down, the remembered placement,
+// and a card deck allocated through the real file dialog.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "proc.h"
+#include "shm-block.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Output of a shell command, trailing newline removed.
+std::string Shell(const std::string& cmd)
+{
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+// The first visible window whose name matches `regex`, waiting at most `ms`;
+// empty when none appeared.
+std::string FindWindow(const std::string& regex, int ms = 8000)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        std::string ids = Shell("xdotool search --onlyvisible --name '" + regex + "' 2>/dev/null");
+        if (!ids.empty())
+            return ids.substr(0, ids.find('\n'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Clock::now() < deadline);
+    return std::string();
+}
+
+struct Geometry {
+    int x = -1, y = -1;
+};
+
+Geometry WindowPosition(const std::string& win)
+{
+    Geometry g;
+    std::string s = Shell("xdotool getwindowgeometry " + win);
+    size_t p = s.find("Position: ");
+    if (p != std::string::npos)
+        sscanf(s.c_str() + p, "Position: %d,%d", &g.x, &g.y);
+    return g;
+}
+
+// Keyboard focus follows the pointer here (no window manager).
+void PressReturnIn(const std::string& win)
+{
+    Shell("xdotool mousemove --window " + win + " 20 20");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Shell("xdotool key Return");
+}
+
+void ClickAt(const std::string& win, int x, int y)
+{
+    Shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Shell("xdotool click 1");
+}
+
+// The screen pixel at (x, y) as "r,g,b".
+std::string PixelAt(int x, int y)
+{
+    std::string s = Shell("import -silent -window root -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
+                          " -depth 8 txt:- 2>/dev/null");
+    size_t open = s.find('(', s.find('\n'));
+    size_t close = s.find(')', open);
+    if (open == std::string::npos || close == std::string::npos)
+        return std::string();
+    std::string rgb = s.substr(open + 1, close - open - 1);
+    // Drop an alpha part and blanks.
+    std::string out;
+    int commas = 0;
+    for (char c : rgb) {
+        if (c == ',' && ++commas == 3)
+            break;
+        if (c != ' ')
+            out += c;
+    }
+    return out;
+}
+
+template <typename Pred>
+bool WaitUntil(Pred done, int ms)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class Panel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs an X server";
+        m_machine = UniqueMachineNumber();
+        char dir[] = "/tmp/dek-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_root = dir;
+        std::filesystem::create_directories(m_root + "/home");
+        std::filesystem::create_directories(m_root + "/data");
+        // The panel keeps its placements under HOME: a private one.
+        setenv("HOME", (m_root + "/home").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (m_root + "/home").c_str(), 1);
+        // No desktop session here: keep the toolkit from looking for one (and
+        // from filling the panel's unread error pipe with its complaints).
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+    }
+
+    void TearDown() override
+    {
+        m_panel.reset();
+        m_host.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+
+    void StartHost(const std::vector<std::string>& periphs, const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> argv = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root};
+        for (const std::string& p : periphs) {
+            argv.push_back("--periph");
+            argv.push_back(p);
+        }
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        m_host.reset(new ChildProcess);
+        ASSERT_TRUE(m_host->Start(argv));
+        ASSERT_TRUE(m_host->WaitForLine("ready", 5000)) << m_host->Stderr();
+    }
+
+    void StartPanel(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {DEK_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        m_panel.reset(new ChildProcess);
+        ASSERT_TRUE(m_panel->Start(argv));
+    }
+
+    std::vector<std::string> MachineArgs(int channel) const
+    {
+        return {"-M", std::to_string(m_machine), "-S", std::to_string(channel)};
+    }
+
+    // Waits for the panel to end by itself and returns its status.
+    int PanelStatus(int ms = 5000)
+    {
+        if (!m_panel->Wait(ms))
+            return -100;
+        return m_panel->ExitStatus();
+    }
+
+    UINT m_machine = 0;
+    std::string m_root;
+    std::unique_ptr<ChildProcess> m_host;
+    std::unique_ptr<ChildProcess> m_panel;
+};
+
+TEST_F(Panel, RefusedCommandLinesShowABoxAndEndWithStatus2)
+{
+    for (std::vector<std::string> args : {std::vector<std::string>{"-M", "0", "-S", "7"},
+                                          std::vector<std::string>{"-ms"}, std::vector<std::string>{"-M", "5x"}}) {
+        SCOPED_TRACE(args[0]);
+        StartPanel(args);
+        std::string box = FindWindow("^dek$");
+        ASSERT_FALSE(box.empty()) << "no message box: " << m_panel->Stderr();
+        PressReturnIn(box);
+        EXPECT_EQ(PanelStatus(), 2);
+    }
+}
+
+TEST_F(Panel, UnsupportedTypeEndsWithStatus1WithoutAPanel)
+{
+    StartHost({"5:MT"});
+    StartPanel(MachineArgs(5));
+    std::string box = FindWindow("^dek$");
+    ASSERT_FALSE(box.empty()) << "no message box";
+    EXPECT_TRUE(FindWindow("^U05 - ", 300).empty());
+    PressReturnIn(box);
+    EXPECT_EQ(PanelStatus(), 1);
+}
+
+TEST_F(Panel, WaitsForALateBlockThenShowsItsTitle)
+{
+    StartPanel(MachineArgs(9));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_TRUE(m_panel->Running());
+    EXPECT_TRUE(FindWindow("^U", 100).empty());
+    StartHost({"9:TP:TP1925/1:ops=12"});
+    EXPECT_FALSE(FindWindow("^U12 - TP1925/1$").empty());
+    EXPECT_TRUE(m_panel->Running());
+}
+
+TEST_F(Panel, ClosesWithStatus0WhenTheHostGoesDownAndReturnsToItsPlace)
+{
+    StartHost({"6:LP:LP1933/1:closeonhostdown=1"});
+    StartPanel(MachineArgs(6));
+    std::string win = FindWindow("^U06 - LP1933/1$");
+    ASSERT_FALSE(win.empty());
+    Shell("xdotool windowmove " + win + " 210 170");
+    ASSERT_TRUE(WaitUntil([&] { return WindowPosition(win).x == 210; }, 3000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    m_host->WriteLine("down 6");
+    EXPECT_EQ(PanelStatus(2000), 0);
+
+    m_host->WriteLine("up 6");
+    StartPanel(MachineArgs(6));
+    win = FindWindow("^U06 - LP1933/1$");
+    ASSERT_FALSE(win.empty());
+    Geometry g = WindowPosition(win);
+    EXPECT_EQ(g.x, 210);
+    EXPECT_EQ(g.y, 170);
+}
+
+TEST_F(Panel, StopOnAStoppedPanelAndYesEndsWithStatus0)
+{
+    StartHost({"4:CP"});
+    StartPanel(MachineArgs(4));
+    std::string win = FindWindow("^U04 - ");
+    ASSERT_FALSE(win.empty());
+    // A card punch has no DATA button: STOP is the fourth lamp of the first row.
+    ClickAt(win, 4 + 3 * 94 + 46, 4 + 25);
+    std::string box = FindWindow("^dek$");
+    ASSERT_FALSE(box.empty()) << "no Cancel? box";
+    PressReturnIn(box);  // Yes is the default answer
+    EXPECT_EQ(PanelStatus(), 0);
+}
+
+TEST_F(Panel, CardDeckAllocatedThroughTheFileDialogRunsToItsEnd)
+{
+    {
+        std::ofstream deck(m_root + "/data/deck.txt");
+        for (int i = 0; i < 40; ++i)
+            deck << "CARD " << i << "\n";
+    }
+    StartHost({"5:CR:CR1912/1:ops=5,rate=1200"});
+    StartPanel({"-M", std::to_string(m_machine), "-S", "5", "-s"});
+    std::string win = FindWindow("^U05 - CR1912/1$");
+    ASSERT_FALSE(win.empty());
+    Shell("xdotool windowmove " + win + " 0 0");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    // ALLOCATE is the third lamp of the card reader's first row (after
+    // START and DATA); sample its face near the lower left corner.
+    const int ax = 4 + 2 * 94 + 8, ay = 4 + 44;
+    EXPECT_EQ(PixelAt(ax, ay), "0,127,0");
+
+    ClickAt(win, 4 + 2 * 94 + 46, 4 + 25);
+    std::string dlg = FindWindow("^Select CR file for input$");
+    ASSERT_FALSE(dlg.empty()) << "no file dialog";
+    Shell("xdotool mousemove --window " + dlg + " 200 200");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Shell("xdotool key ctrl+l");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The chooser swallows the key that follows the '/' opening its location
+    // entry, so the slash goes first on its own.
+    Shell("xdotool type /");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Shell("xdotool type --delay 20 '" + m_root.substr(1) + "/data/deck.txt'");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Shell("xdotool key Return");
+
+    std::string served;
+    ASSERT_TRUE(m_host->WaitForLine("served 5 allocate", 8000, &served));
+    EXPECT_NE(served.find(m_root + "/data/deck.txt"), std::string::npos) << served;
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(ax, ay) == "0,255,0"; }, 3000)) << "the ALLOCATE lamp lights";
+
+    ASSERT_TRUE(m_host->WaitForLine("disc 5", 15000));
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(ax, ay) == "0,127,0"; }, 3000)) << "and goes out at the end";
+    EXPECT_TRUE(m_panel->Running());
+}
+
+}  // namespace
