@@ -6,9 +6,31 @@
 #include <wx/textctrl.h>
 #include <wx/button.h>
 
+#include "dek-enumdlg.h"
+
 using namespace panel_test;
 
 namespace {
+
+// The selection dialog, answered with a channel (OK) or cancelled; it must
+// come with the panel's machine number.
+class ExpectSelection : public wxExpectModalBase<DekEnumDlg, ExpectSelection> {
+public:
+    ExpectSelection(UINT machine, int answer, UINT chan = 0) : m_machine(machine), m_answer(answer), m_chan(chan) {}
+
+protected:
+    int OnInvoked(DekEnumDlg* dlg) const override
+    {
+        EXPECT_EQ(dlg->m_CPU, m_machine);
+        dlg->m_Chan = m_chan;
+        return m_answer;
+    }
+
+private:
+    UINT m_machine;
+    int m_answer;
+    UINT m_chan;
+};
 
 wxArrayString Argv(std::initializer_list<const char*> args)
 {
@@ -85,6 +107,31 @@ TEST_F(StartUp, MissingMachineNumberEndsWithStatus2)
                   ErrorBox("Error: no machine number given (-M nnn)"));
     EXPECT_EQ(watch.exits, std::vector<int>{2});
     EXPECT_FALSE(frame->IsShown());
+}
+
+TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOne)
+{
+    Publish(PT_CP, "CP1920/2");
+    // A chosen channel of 0 asks again; -S 0 is as good as no channel.
+    wxTEST_DIALOG(Open(std::vector<wxString>{"-M", wxString::Format("%u", m_machine), "-S", "0"}),
+                  ExpectSelection(m_machine, wxID_OK, 0), ExpectSelection(m_machine, wxID_OK, m_chan));
+    EXPECT_EQ(frame->m_SI, m_chan);
+    ASSERT_NE(frame->m_share, nullptr);
+    EXPECT_EQ(frame->GetTitle(), "U07 - CP1920/2");
+    EXPECT_TRUE(frame->IsShown());
+}
+
+TEST_F(StartUp, CancellingTheSelectionClosesThePanelUnattached)
+{
+    Publish(PT_CP, "CP1920/2");
+    wxTEST_DIALOG(Open(std::vector<wxString>{"-M", wxString::Format("%u", m_machine)}),
+                  ExpectSelection(m_machine, wxID_CANCEL));
+    EXPECT_TRUE(watch.exits.empty());
+    for (int i = 0; i < 50 && frame; ++i)
+        Pump(5);
+    EXPECT_FALSE(frame) << "closed and destroyed without being shown";
+    wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
+    EXPECT_TRUE(cfg.Exists(wxString::Format("Placement/Id-%u-0", m_machine)));
 }
 
 TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
