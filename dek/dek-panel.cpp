@@ -159,37 +159,12 @@ bool ScanOctalEntry(const wxString& text, UINT& value)
     return true;
 }
 
-bool IsSupportedDeviceType(unsigned type)
-{
-    switch (type) {
-    case PT_TR:
-    case PT_TP:
-    case PT_LP:
-    case PT_CR:
-    case PT_CP:
-    case PT_DR:
-    case PT_MX:
-    case PT_GP:
-    case PT_HD:
-    case PT_PB:
-    case PT_40:
-        return true;
-    default:
-        return false;
-    }
-}
-
 wxString LastPathComponent(const wxString& fn)
 {
     int p = fn.Find('/', true);
     if (p == wxNOT_FOUND)
         p = fn.Find('\\', true);
     return p == wxNOT_FOUND ? fn : fn.Mid(static_cast<size_t>(p) + 1);
-}
-
-bool IsOutputType(unsigned type)
-{
-    return !OutputExtension(type).empty();
 }
 
 wxString OutputExtension(unsigned type)

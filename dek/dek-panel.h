@@ -60,16 +60,12 @@ bool ParseDecimalUint32(const wxString& text, UINT& value);
 // no digit gives 0. False when the digits do not fit in 32 bits.
 bool ScanOctalEntry(const wxString& text, UINT& value);
 
-// Peripheral types that have a panel face.
-bool IsSupportedDeviceType(unsigned type);
-
 // The last component of a path or device name: after the last '/', or, only
 // when there is none, after the last backslash.
 wxString LastPathComponent(const wxString& fn);
 
-// Output types (punch, printer, card punch, plotter) and their extension;
-// empty for any other type.
-bool IsOutputType(unsigned type);
+// The extension offered for an output type's files (punch, printer, card
+// punch, plotter); empty for any other type.
 wxString OutputExtension(unsigned type);
 
 // Where a chosen output file goes: a "dev_" name becomes a host device name,
