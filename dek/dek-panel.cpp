@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <climits>
+#include <initializer_list>
 #include <cstdint>
 #include <cstdlib>
 
