@@ -352,8 +352,11 @@ class PrivateHome {
 public:
     PrivateHome()
     {
-        char tmpl[] = "/tmp/dek-bench-XXXXXX";
-        if (const char* dir = mkdtemp(tmpl)) {
+        const char* tmp = getenv("TMPDIR");
+        std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/dek-bench-XXXXXX";
+        std::vector<char> tmpl(path.begin(), path.end());
+        tmpl.push_back('\0');
+        if (const char* dir = mkdtemp(tmpl.data())) {
             m_dir = dir;
             setenv("HOME", dir, 1);
             setenv("XDG_CONFIG_HOME", dir, 1);
