@@ -267,8 +267,12 @@ std::string DeviceServer::ServeAllocate(const Snapshot& data)
         b->m_Oper = true;
         return "";
     }
-    if (IsReaderType(m_spec.type))
-        return m_keptOpen && m_inputFd >= 0 ? ResumeInput() : AllocateInput(data);
+    if (IsReaderType(m_spec.type)) {
+        // Resume only when the panel asked for it: a panel that attached afresh has
+        // cleared the keep-open flag and sends a new file name.
+        bool resume = m_keptOpen && data.discWhileOpen && m_inputFd >= 0;
+        return resume ? ResumeInput() : AllocateInput(data);
+    }
     if (IsDrumType(m_spec.type)) {
         b->m_Oper = m_spec.operAnswer;
         return Kv("oper", m_spec.operAnswer ? 1u : 0u);

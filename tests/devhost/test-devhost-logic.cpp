@@ -51,6 +51,8 @@ TEST(PeriphSpecTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumbe
     EXPECT_EQ(rp.type, static_cast<UINT>(PT_TR));
     EXPECT_EQ(rp.devTyp, static_cast<UINT>(PT_RP2602));
     EXPECT_EQ(RecordFor(rp.type, rp.model), RecordKind::Rp);
+    // Panels tell the reader-punch by its exact name; any other spelling is a reader.
+    EXPECT_EQ(RecordFor(PT_TR, "rp2602"), RecordKind::TrCr);
     EXPECT_EQ(rp.fileTR, "in.tpe");
     EXPECT_EQ(rp.fileTP, "out.tpe");
 }

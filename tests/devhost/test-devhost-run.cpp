@@ -285,6 +285,31 @@ TEST_F(DevHostRun, DisconnectWithTheFileOpenThenResumeAndClose)
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
 }
 
+TEST_F(DevHostRun, AFreshPanelsNewFileReplacesAFileKeptOpen)
+{
+    std::string first = WriteFile("data/a.txt", "A1\nA2\n");
+    std::string second = WriteFile("data/b.txt", "B1\nB2\nB3\n");
+    StartHost({"5:CR:CR1911/1:rate=6000"});
+    PSHAREBASE b = Attach(5);
+    ASSERT_NE(b, nullptr);
+    Command("discopen on 5", "ok discopen");
+    SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, first.c_str());
+    ASSERT_TRUE(Request(b->m_Allocate));
+    ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
+    b->m_Disc = false;
+
+    // A panel attaching afresh clears the keep-open flag and allocates anew.
+    b->m_U.m_cr.m_DiscWhileFileOpen = false;
+    SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, second.c_str());
+    ASSERT_TRUE(Request(b->m_Allocate));
+    std::string line;
+    ASSERT_TRUE(m_host.WaitForLine("served 5 allocate", kLineTimeoutMs, &line));
+    EXPECT_NE(line.find("file=" + second), std::string::npos) << line;
+    EXPECT_EQ(line.find("resume=1"), std::string::npos) << line;
+    EXPECT_EQ(b->m_U.m_cr.m_Filesize, 9u);
+}
+
 TEST_F(DevHostRun, IgnoredRequestsStayRaisedAndReportTheDataOfTheirRise)
 {
     StartHost({"30:40::devtyp=PT_PT_LONGBLOCK"});
