@@ -8,6 +8,7 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include "dek-enumdlg-describe.h"
 #include "sharebase.h"
 
 class wxButton;
@@ -15,27 +16,9 @@ class wxCommandEvent;
 class wxListCtrl;
 class wxListEvent;
 
-// One row of the list, as texts. `chan` is the row's item data: the SI
-// channel of a peripheral row, 0 for a multiplexor's line row.
-struct EnumRow {
-    UINT chan = 0;
-    std::string si;     // "SI#"
-    std::string ops;    // "OP#"
-    std::string desc;   // "Desc"
-    std::string type;   // "Type"
-    std::string misc;   // "Misc."
-    std::string path;   // "Path"
-    std::string path2;  // "Path2"
-};
-
-// True for the peripheral type codes (m_PeriType) that the dialog lists.
-bool IsListedPeriType(UINT periType);
-
-// The rows that describe block `b` found on channel `chan`: the peripheral's
-// own row, followed by one row per line for a multiplexor. Empty when the
-// block's type is not listed. Needs no display: every text field is read
-// within its width and every count is bounded.
-std::vector<EnumRow> DescribeBlock(const S_SHAREBASE& b, UINT chan);
+// DescribeBlock for a block mapped with SAUtils::OpenPeripheralSharedArea:
+// no rows when the block was lost while it was being read.
+std::vector<EnumRow> DescribeMappedBlock(const S_SHAREBASE* block, UINT chan);
 
 class DekEnumDlg : public wxDialog {
 public:
@@ -62,7 +45,6 @@ public:
 private:
     void BuildColumns();
     long AppendRow(long line, const EnumRow& row);
-    void ListBlock(long& line, const S_SHAREBASE& b, UINT chan);
     void ChooseRow(long item);
 
     bool m_firstScanDone = false;

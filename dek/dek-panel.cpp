@@ -5,6 +5,10 @@
 #include <initializer_list>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -13,6 +17,7 @@
 #include <wx/filedlg.h>
 #include <wx/fileconf.h>
 #include <wx/gauge.h>
+#include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -21,6 +26,7 @@
 
 #include "dek-buttons.h"
 #include "dek-enumdlg.h"
+#include "dek-panel-face.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -47,6 +53,20 @@ const char* const kVendorName = "VOV 1900-Edarodizadu";
 void ErrorBox(const wxString& msg)
 {
     wxMessageBox(msg, "dek", wxOK | wxICON_ERROR, nullptr);
+}
+
+wxString VersionMismatchText()
+{
+    return wxString::Format("Shared area version mismatch\nExpected 0x%08X", SHAREBASE_VERSION);
+}
+
+const char* const kSharedAreaLostText = "Shared area lost\nThe emulator host removed or shrank the block";
+
+// A flag of the block taken as its byte. The host may leave any value in it,
+// and loading a byte other than 0 or 1 as a bool is undefined.
+bool FlagSet(const volatile bool& flag)
+{
+    return reinterpret_cast<const volatile unsigned char&>(flag) != 0;
 }
 
 bool StartsWithNoCase(const wxString& s, const wxString& prefix)
@@ -214,6 +234,44 @@ DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, 
     t.shown = path;
     t.rel = path.Mid(len + 1);
     return t;
+}
+
+bool LooksLikeSettingsText(const std::string& bytes)
+{
+    bool lineStart = true;
+    for (unsigned char c : bytes) {
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)
+            return false;
+        // An entry without a name makes the store assert.
+        if (lineStart && c == '=')
+            return false;
+        if (c == '\n')
+            lineStart = true;
+        else if (c != ' ' && c != '\t')
+            lineStart = false;
+    }
+    return bytes.empty() || !wxString::FromUTF8(bytes.data(), bytes.size()).empty();
+}
+
+bool SettingsFileIsUsable()
+{
+    // The store would assert on some damage and rewrite a file that is not
+    // text in its own reading of it: such a file is neither read nor
+    // written, and the placement is simply not kept.
+    wxString path = wxFileConfig::GetLocalFileName(kAppName);
+    struct stat st;
+    if (stat(path.fn_str(), &st) != 0)
+        return true;
+    if (!S_ISREG(st.st_mode))
+        return false;
+    std::ifstream in(path.fn_str(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return !in.bad() && LooksLikeSettingsText(bytes);
+}
+
+bool ClaimedSizeFits(UINT claimed, size_t mapped)
+{
+    return claimed >= sizeof(S_SHAREBASE) && claimed <= mapped;
 }
 
 // ---------------------------------------------------------------------------
@@ -511,9 +569,10 @@ bool DekFrame::ConnectSharedArea()
         wxMilliSleep(100);
 
     // A block that claims to be shorter than the header and device records
-    // it must hold is as unusable as one of another version.
-    if (p->m_Version != SHAREBASE_VERSION || p->m_SharedAreaSize < sizeof(S_SHAREBASE)) {
-        ErrorBox(wxString::Format("Shared area version mismatch\nExpected 0x%08X", SHAREBASE_VERSION));
+    // it must hold, or longer than the object really is, is as unusable as
+    // one of another version.
+    if (p->m_Version != SHAREBASE_VERSION || !ClaimedSizeFits(p->m_SharedAreaSize, mapped)) {
+        ErrorBox(VersionMismatchText());
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
     }
@@ -537,51 +596,37 @@ bool DekFrame::ConnectSharedArea()
 
 void DekFrame::ConfigureForDeviceType()
 {
-    const std::string periph = SAUtils::FieldText(m_share->m_Periph);
-    switch (m_periType) {
-    case PT_TR:
-        if (periph == "TR1915/1" || periph == "TR1916/1") {
-            m_ctlSTART->SetText("ON", false);
-            m_ctlALLOCATE->SetText("START", false);
-            m_ctlHOLD->SetText("STOP", false);
-            m_ctlSTOP->Hide();
-        } else if (periph == "RP2601" || periph == "RP2602") {
-            m_ctlALLOCATE2->Show(true);
-            m_ctlHOLD2->Show(true);
-        } else {
-            m_ctlDATA->SetText("DATA", false);
-            m_ctlDATA->SetColour(kGrey, kWhite, false);
-            m_ctlDATA->Show(true);
-        }
-        // On a reader-punch that byte belongs to the record's reader file
-        // name, so it is left alone there.
-        if (periph != "RP2601" && periph != "RP2602")
-            m_share->m_U.m_cr.m_DiscWhileFileOpen = false;
-        m_ctlProgress->Show(true);
-        m_ctlCurrFile->Show(true);
-        break;
-    case PT_TP:
-        if (periph == "TP1925/1") {
-            m_ctlSTART->SetText("ON", false);
-            m_ctlALLOCATE->SetText("START", false);
-            m_ctlHOLD->SetText("STOP", false);
-            m_ctlSTOP->Hide();
-        }
-        break;
-    case PT_LP:
-        m_ctlDATA->Show(true);
-        m_ctlDATA->SetText("LOAD", false);
-        m_ctlDATA->SetColour(kDarkGreen, kGreen, false);
-        break;
-    case PT_CR:
+    const DekFace face = FaceFor(m_periType, SAUtils::FieldText(m_share->m_Periph), m_share->m_DevTyp);
+    if (FaceClearsKeepOpen(face))
         m_share->m_U.m_cr.m_DiscWhileFileOpen = false;
+    if (FaceFollowsAnInputFile(face)) {
         m_ctlProgress->Show(true);
         m_ctlCurrFile->Show(true);
+    }
+    switch (face) {
+    case DekFace::OnOffReader:
+    case DekFace::OnOffPunch:
+        m_ctlSTART->SetText("ON", false);
+        m_ctlALLOCATE->SetText("START", false);
+        m_ctlHOLD->SetText("STOP", false);
+        m_ctlSTOP->Hide();
+        break;
+    case DekFace::ReaderPunch:
+        m_ctlALLOCATE2->Show(true);
+        m_ctlHOLD2->Show(true);
+        break;
+    case DekFace::Reader:
+    case DekFace::CardReader:
         m_ctlDATA->Show(true);
         m_ctlDATA->SetText("DATA", false);
         m_ctlDATA->SetColour(kGrey, kWhite, false);
         break;
-    case PT_DR:
+    case DekFace::LinePrinter:
+        m_ctlDATA->Show(true);
+        m_ctlDATA->SetText("LOAD", false);
+        m_ctlDATA->SetColour(kDarkGreen, kGreen, false);
+        break;
+    case DekFace::Drum:
         m_ctlSTART->Split(true);
         m_ctlSTART->SetColour(kDarkRed, kRed, false);
         m_ctlSTART->SetColour(kDarkRed, kRed, true);
@@ -598,25 +643,22 @@ void DekFrame::ConfigureForDeviceType()
         m_ctlALLOCATE->SetText("slow", true);
         m_ctlHOLD->Hide();
         break;
-    case PT_MX:
-        if (m_share->m_DevTyp == PT_SC7930) {
-            m_ctlHOLD->SetText("DISC", false);
-            m_ctlALLOCATE->SetText("ONLINE", false);
-        } else {
-            m_ctlHOLD->SetText("Allocate", false);
-        }
+    case DekFace::SyncMultiplexor:
+        m_ctlHOLD->SetText("DISC", false);
+        m_ctlALLOCATE->SetText("ONLINE", false);
         break;
-    case PT_40:
+    case DekFace::Multiplexor:
+        m_ctlHOLD->SetText("Allocate", false);
+        break;
+    case DekFace::PQInterface:
         m_ctlBtn1->Show(true);
         m_ctlQ->Show(true);
         m_ctlP->Show(true);
         break;
-    case PT_CP:
-    case PT_GP:
-    case PT_HD:
-    case PT_PB:
+    case DekFace::Punch:
+    case DekFace::Plain:
         break;
-    default:
+    case DekFace::Unsupported:
         wxMessageBox(wxString::Format("Device type %u not supported", static_cast<unsigned>(m_periType)), "dek",
                      wxOK | wxICON_ERROR, nullptr);
         EndProgram(1);
@@ -631,6 +673,11 @@ wxString DekFrame::PlacementKey() const
 
 void DekFrame::RestorePlacement()
 {
+    // A damaged or unreadable settings file is reported by the store in
+    // dialogs of its own; the panel just keeps its default position.
+    wxLogNull quiet;
+    if (!SettingsFileIsUsable())
+        return;
     wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
                      wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
     wxString key = PlacementKey();
@@ -676,7 +723,7 @@ void DekFrame::UpdateLights()
 
 bool DekFrame::TestAndReset(volatile bool& rb)
 {
-    if (!rb)
+    if (!FlagSet(rb))
         return false;
     rb = false;
     return true;
@@ -693,7 +740,7 @@ void DekFrame::SetAndAwaitFalse(volatile bool& rb)
         BusyScope busy(m_waitDepth);
         // A close during the wait releases the block and clears m_share:
         // the wait then ends without touching the flag again.
-        while (m_share != nullptr && m_started && rb) {
+        while (m_share != nullptr && m_started && FlagSet(rb)) {
             wxMilliSleep(1);
             PumpEvents();
         }
@@ -716,14 +763,39 @@ void DekFrame::UpdateGauge()
     m_ctlProgress->SetValue(remaining);
 }
 
+bool DekFrame::LoseBlock()
+{
+    // Checked before anything else is read: the host may have truncated the
+    // object (the guard then shows zero pages) or republished it under
+    // another layout.
+    wxString why;
+    if (!SAUtils::IsSharedAreaIntact(m_share))
+        why = kSharedAreaLostText;
+    else if (m_share->m_Version != SHAREBASE_VERSION)
+        why = VersionMismatchText();
+    else
+        return false;
+    m_timer.Stop();
+    SAUtils::ReleaseSharedArea(m_share, m_shareSize);
+    m_share = nullptr;
+    {
+        BusyScope busy(m_waitDepth);
+        ErrorBox(why);
+    }
+    EndProgram(1);
+    // Only reached under test, where the exit is watched: the panel closes.
+    Close(true);
+    return true;
+}
+
 void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
-    if (m_share == nullptr)
+    if (m_share == nullptr || LoseBlock())
         return;
     if (TestAndReset(m_share->m_Disc)) {
         // Only the readers have the keep-open flag; for the others the byte
         // belongs to another record and means nothing here.
-        bool keptOpen = IsReader() && m_share->m_U.m_cr.m_DiscWhileFileOpen;
+        bool keptOpen = IsReader() && FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen);
         if (!keptOpen) {
             m_ctlCurrFile->SetText(wxEmptyString, false);
             m_ctlProgress->SetValue(0);
@@ -732,7 +804,7 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
         m_allocated = false;
         return;
     }
-    if (m_share->m_HostUp) {
+    if (FlagSet(m_share->m_HostUp)) {
         if (m_startMin) {
             m_startMin = false;
             RequestIconize();
@@ -740,7 +812,7 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
         if (m_allocated && IsReader())
             UpdateGauge();
         UpdateLights();
-    } else if (m_share->m_CloseOnHostDown) {
+    } else if (FlagSet(m_share->m_CloseOnHostDown)) {
         m_timer.Stop();
         Close(true);
     } else {
@@ -748,14 +820,23 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
     }
 }
 
-void DekFrame::OnClose(wxCloseEvent& event)
+void DekFrame::StorePlacement()
 {
+    // Declared first so that it also covers the store's flush on closing.
+    wxLogNull quiet;
+    if (!SettingsFileIsUsable())
+        return;
     wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
                      wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
     wxString key = PlacementKey();
     wxPoint pos = GetPosition();
     cfg.Write(key + "/x", static_cast<long>(pos.x));
     cfg.Write(key + "/y", static_cast<long>(pos.y));
+}
+
+void DekFrame::OnClose(wxCloseEvent& event)
+{
+    StorePlacement();
     m_timer.Stop();
     if (m_share != nullptr) {
         SAUtils::ReleaseSharedArea(m_share, m_shareSize);
@@ -824,7 +905,7 @@ void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
             m_allocated = false;
     } else if (!IsReader()) {
         Refuse();
-    } else if (m_share->m_U.m_cr.m_DiscWhileFileOpen) {
+    } else if (FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen)) {
         SetAndAwaitFalse(m_share->m_U.m_cr.m_Closefile);
         m_ctlCurrFile->SetText(wxEmptyString, false);
         m_ctlProgress->SetValue(0);
@@ -955,7 +1036,7 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
     }
     if (!m_started || m_share == nullptr)
         return;
-    if (m_share->m_PhysicalDevice) {
+    if (FlagSet(m_share->m_PhysicalDevice)) {
         AllocatePhysicalDevice();
         return;
     }
@@ -1003,7 +1084,7 @@ void DekFrame::AllocateUnitOnLine()
 {
     m_ctlALLOCATE->Light(true, true);
     SetAndAwaitFalse(m_share->m_Allocate);
-    m_allocated = m_share != nullptr && m_share->m_Oper;
+    m_allocated = m_share != nullptr && FlagSet(m_share->m_Oper);
     if (!m_allocated)
         Refuse();
 }
@@ -1058,7 +1139,7 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
 
 void DekFrame::AllocateInput(const wxString& dataPath)
 {
-    if (m_share->m_U.m_cr.m_DiscWhileFileOpen) {
+    if (FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen)) {
         // The host kept the file open across its disconnection: resume it.
         m_allocated = true;
         m_hold = false;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include <wx/arrstr.h>
 #include <wx/frame.h>
@@ -77,6 +78,18 @@ struct DekOutputTarget {
     wxString rel;    // what the host gets
 };
 DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot);
+
+// The settings file's bytes are text the store can read back and write
+// again: UTF-8 without control characters other than tabs and line ends,
+// and no entry without a name.
+bool LooksLikeSettingsText(const std::string& bytes);
+
+// The per-user settings file is absent, or a plain file of such text.
+bool SettingsFileIsUsable();
+
+// A block's m_SharedAreaSize is believable when it covers a whole block and
+// no more than the object that was mapped.
+bool ClaimedSizeFits(UINT claimed, size_t mapped);
 
 // ---------------------------------------------------------------------------
 
@@ -169,12 +182,16 @@ public:
 
 private:
     void EndProgram(int status);
+    // True, with the block released, the message shown and the program
+    // ended, when the block was lost or changed its version under the panel.
+    bool LoseBlock();
     void Refuse();
     void RequestIconize();
     bool IsReader() const;
     wxString SystemRoot() const;
     wxString PlacementKey() const;
     void RestorePlacement();
+    void StorePlacement();
     void UpdateGauge();
     bool StoreText(char* field, size_t width, const wxString& text);
     bool ChooseFile(wxFileDialog& dlg, DekFileChoice& out);

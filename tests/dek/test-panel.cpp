@@ -250,11 +250,14 @@ TEST_F(StartUp, ABlockClaimingToBeTooSmallIsRefusedLikeAVersionMismatch)
 
 TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
 {
-    // The host claims more than it created; the panel must keep what it mapped.
-    Publish(PT_LP).m_SharedAreaSize = 10 * sizeof(S_SHAREBASE);
+    // The host made the object larger than the block it claims: the panel
+    // must release all that it mapped.
+    block.reset(new TestBlock(m_machine, m_chan, 2 * sizeof(S_SHAREBASE)));
+    block->Block()->m_PeriType = PT_LP;
+    block->Block()->m_SharedAreaSize = sizeof(S_SHAREBASE);
     Open();
     ASSERT_NE(frame->m_share, nullptr);
-    EXPECT_EQ(frame->m_shareSize, sizeof(S_SHAREBASE));
+    EXPECT_EQ(frame->m_shareSize, 2 * sizeof(S_SHAREBASE));
     const void* where = frame->m_share;
     CloseAndFlush(frame);
     EXPECT_TRUE(block->Ok());

@@ -1,0 +1,33 @@
+// Which face the panel wears for a peripheral, decided from the block's type,
+// model text and device code alone. Needs no display.
+#pragma once
+
+#include <string>
+
+#include "sharebase.h"
+
+enum class DekFace {
+    Unsupported,     // the panel cannot serve this type
+    Plain,           // the common buttons only (card punch, plotter, PT_HD, PT_PB)
+    Reader,          // paper-tape reader with a DATA button
+    OnOffReader,     // TR1915/1, TR1916/1: ON, START, STOP and no STOP button
+    ReaderPunch,     // RP2601, RP2602: a second unit's HOLD and ALLOCATE
+    Punch,           // paper-tape punch
+    OnOffPunch,      // TP1925/1: ON, START, STOP and no STOP button
+    LinePrinter,     // LOAD for the format loop
+    CardReader,      // card reader with a DATA button
+    Drum,            // split RESET/hot and START/slow, no HOLD
+    SyncMultiplexor, // SC7930: DISC and ONLINE
+    Multiplexor,     // HOLD labelled "Allocate"
+    PQInterface,     // the P/Q entry fields and their button
+};
+
+// `periph` is the model text as read within its field (SAUtils::FieldText).
+DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp);
+
+// The face shows the input file's name and progress.
+bool FaceFollowsAnInputFile(DekFace face);
+
+// Attaching clears the reader's keep-open byte. Not for a reader-punch,
+// whose record puts its reader file name over that byte.
+bool FaceClearsKeepOpen(DekFace face);

@@ -1,0 +1,453 @@
+// The panel and the selection dialog against a hostile or failing host: a
+// block truncated or re-versioned while in use, lying sizes, unterminated
+// texts, flag bytes other than 0 and 1, requests never answered, and a
+// damaged settings file. Real objects throughout.
+#include "panel-harness.h"
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+#include <wx/listctrl.h>
+
+#include "dek-enumdlg.h"
+#include "dek-panel-face.h"
+
+namespace {
+
+using namespace panel_test;
+
+const char* const kLost = "Shared area lost\nThe emulator host removed or shrank the block";
+const char* const kMismatch = "Shared area version mismatch\nExpected 0x89000071";
+
+void SetByte(volatile bool& flag, unsigned char value)
+{
+    reinterpret_cast<volatile unsigned char&>(flag) = value;
+}
+
+unsigned char ByteOf(const volatile bool& flag)
+{
+    return reinterpret_cast<const volatile unsigned char&>(flag);
+}
+
+// Pumps until the frame has gone, at most `ms`.
+void PumpUntilGone(const wxWeakRef<DekFrame>& ref, int ms)
+{
+    for (int i = 0; i < ms / 10 && ref; ++i)
+        Pump(10);
+}
+
+using Lost = PanelTest;
+
+// The host truncates the object under a polling panel: to nothing (every
+// page gone) and to one page (the header still readable, the rest not).
+TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
+{
+    for (size_t size : {size_t(0), size_t(4096)}) {
+        SCOPED_TRACE(size);
+        watch.exits.clear();
+        Started(PT_CR, "CR1912/1");
+        const void* where = frame->m_share;
+        block->Resize(size);  // the test's own mapping is not touched again
+        wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kLost));
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_FALSE(frame) << "the panel closed";
+        EXPECT_FALSE(IsMapped(where)) << "and released its mapping";
+        block.reset();
+    }
+}
+
+TEST_F(Lost, ChangedVersionEndsThePanelWithTheMismatchMessage)
+{
+    Started(PT_LP);
+    B().m_Version = 0x89000070;
+    wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kMismatch));
+    EXPECT_EQ(watch.exits, std::vector<int>{1});
+    EXPECT_FALSE(frame);
+}
+
+// A request is waiting when the block goes: cut to one page, the flag still
+// reads raised and only the poll inside the wait can end it; cut to nothing,
+// the zero pages read the flag as cleared.
+TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
+{
+    for (size_t size : {size_t(4096), size_t(0)}) {
+        SCOPED_TRACE(size);
+        watch.exits.clear();
+        Started(PT_40);
+        std::thread host([&] {
+            wxMilliSleep(250);
+            block->Resize(size);
+        });
+        wxCommandEvent press = Press(ID_BUTTON1);
+        wxTEST_DIALOG(
+            {
+                frame->ProcessWindowEvent(press);
+                PumpUntilGone(frame, 1500);
+            },
+            ErrorBox(kLost));
+        host.join();
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_FALSE(frame);
+        block.reset();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Sizes the host claims
+
+TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
+{
+    const size_t block = sizeof(S_SHAREBASE);
+    EXPECT_TRUE(ClaimedSizeFits(block, block));
+    EXPECT_TRUE(ClaimedSizeFits(block, 2 * block));
+    EXPECT_FALSE(ClaimedSizeFits(0, block));
+    EXPECT_FALSE(ClaimedSizeFits(1, block));
+    EXPECT_FALSE(ClaimedSizeFits(block - 1, block));
+    EXPECT_FALSE(ClaimedSizeFits(block + 1, block));
+    EXPECT_FALSE(ClaimedSizeFits(0x80000000u, block));
+    EXPECT_FALSE(ClaimedSizeFits(0xFFFFFFFFu, 0xFFFFFFFEu));
+}
+
+using HostileSize = PanelTest;
+
+TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
+{
+    // Neighbours mapped just before the panel's block: a release of the
+    // claimed length would take them with it.
+    TestBlock neighbour(m_machine, 30);
+    for (UINT claim : {0u, 1u, 0x80000000u}) {
+        SCOPED_TRACE(claim);
+        watch.exits.clear();
+        Publish(PT_TR).m_SharedAreaSize = claim;
+        wxTEST_DIALOG(Open(), ErrorBox(kMismatch));
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_EQ(frame->m_share, nullptr);
+        EXPECT_TRUE(IsMapped(neighbour.Bytes()));
+        EXPECT_TRUE(IsMapped(block->Bytes()));
+        EXPECT_EQ(neighbour.Block()->m_Version, SHAREBASE_VERSION);
+        CloseAndFlush(frame);
+    }
+}
+
+TEST(HostileSizeInTheDialog, ListsTheBlocksAndUnmapsNothingElse)
+{
+    const UINT machine = UniqueMachineNumber();
+    TestBlock neighbour(machine, 40);  // never probed
+    std::vector<std::unique_ptr<TestBlock>> blocks;
+    const UINT claims[] = {0u, 1u, 0x80000000u};
+    for (UINT i = 0; i < 3; ++i) {
+        blocks.emplace_back(new TestBlock(machine, 5 + i));
+        blocks.back()->Block()->m_PeriType = PT_CP;
+        blocks.back()->Block()->m_OpsNo = 20 + i;
+        blocks.back()->Block()->m_SharedAreaSize = claims[i];
+    }
+    DekEnumDlg dialog(nullptr);
+    DekEnumDlg* dlg = &dialog;
+    dlg->m_CPU = machine;
+    for (int round = 0; round < 3; ++round)
+        dlg->DoScan();
+    ASSERT_EQ(dlg->m_list->GetItemCount(), 3);
+    EXPECT_EQ(dlg->m_list->GetItemText(2, 2), "22");
+    EXPECT_TRUE(IsMapped(neighbour.Bytes()));
+    for (auto& b : blocks)
+        EXPECT_TRUE(IsMapped(b->Bytes()));
+}
+
+// ---------------------------------------------------------------------------
+// Texts and counts
+
+using HostileText = PanelTest;
+
+TEST_F(HostileText, UnterminatedRootAndDeviceNameAreReadWithinTheirFields)
+{
+    S_SHAREBASE& b = Publish(PT_LP, "LP1933/1");
+    // Short components: the file chooser takes the folder as it is.
+    std::string root;
+    while (root.size() < sizeof b.m_SystemRoot)
+        root += "/ab";
+    memcpy(b.m_SystemRoot, root.data(), sizeof b.m_SystemRoot);
+    memset(b.m_PeriDir, 'Z', sizeof b.m_PeriDir);  // what follows the root
+    Open("-s");
+    watch.answers.push_back({"/x/fl1.ini", "fl1.ini"});
+    StartHost({{&B().m_U.m_lp.m_LoadFormatLoop, nullptr}});
+    wxCommandEvent data = Press(ID_DATA);
+    frame->ProcessWindowEvent(data);
+    ASSERT_EQ(watch.dialogDirs.size(), 1u);
+    EXPECT_EQ(watch.dialogDirs[0], wxString(root) + "/Formatloops");
+    StopHost();
+    CloseAndFlush(frame);
+
+    S_SHAREBASE& c = Publish(PT_CP, "CP1920/2");
+    SetByte(c.m_PhysicalDevice, 1);
+    memset(c.m_PhysicalDeviceName, 'D', sizeof c.m_PhysicalDeviceName);
+    memset(reinterpret_cast<char*>(&c) + offsetof(S_SHAREBASE, m_PhysicalDeviceName) + 64, 'G', 3);  // the gap
+    Open("-s");
+    StartHost({{&B().m_Allocate, nullptr}});
+    wxCommandEvent allocate = Press(ID_ALLOCATE);
+    frame->ProcessWindowEvent(allocate);
+    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, wxString('D', 64));
+    EXPECT_TRUE(frame->m_allocated);
+}
+
+TEST(HostileTextInTheDialog, UnterminatedFieldsAndAHugeLineCount)
+{
+    const UINT machine = UniqueMachineNumber();
+    TestBlock tr(machine, 5);
+    S_SHAREBASE& b = *tr.Block();
+    b.m_PeriType = PT_TR;
+    memset(b.m_Periph, 'P', sizeof b.m_Periph);
+    memset(b.m_SystemRoot, 'R', sizeof b.m_SystemRoot);
+    memset(b.m_PeriDir, 'Z', sizeof b.m_PeriDir);
+    memset(b.m_U.m_cr.m_Filename, 'F', sizeof b.m_U.m_cr.m_Filename);
+    b.m_U.m_cr.m_DiscWhileFileOpen = true;  // the byte after the file name
+    TestBlock mx(machine, 6);
+    mx.Block()->m_PeriType = PT_MX;
+    mx.Block()->m_U.m_mx.m_nLines = 100000;
+    for (int l = 0; l <= MX_MAX_LINES; ++l) {
+        mx.Block()->m_U.m_mx.m_Lines[l].Speed = 4294967295u;
+        reinterpret_cast<unsigned char&>(mx.Block()->m_U.m_mx.m_Lines[l].Synch) = 0x7F;
+    }
+
+    DekEnumDlg dialog(nullptr);
+    DekEnumDlg* dlg = &dialog;
+    dlg->m_CPU = machine;
+    dlg->DoScan();
+    ASSERT_EQ(dlg->m_list->GetItemCount(), 1 + 1 + MX_MAX_LINES);
+    EXPECT_EQ(dlg->m_list->GetItemText(0, 3), wxString('P', 64));
+    EXPECT_EQ(dlg->m_list->GetItemText(0, 6), wxString('R', 513) + " + " + wxString('F', 256));
+    EXPECT_EQ(dlg->m_list->GetItemText(1, 5), "100000 lines");
+    EXPECT_EQ(dlg->m_list->GetItemText(21, 5), "L20 sync, 4294967295 BPS");
+}
+
+// A block shrunk while the dialog reads it gives no rows: the zero pages
+// the guard put in its place would otherwise list a paper-tape reader.
+TEST(LostInTheDialog, ABlockLostWhileReadIsSkipped)
+{
+    const UINT machine = UniqueMachineNumber();
+    TestBlock cp(machine, 5);
+    cp.Block()->m_PeriType = PT_CP;
+    cp.Block()->m_OpsNo = 9;
+    char name[64];
+    SAUtils::MakeSharedAreaname(machine, 5, name, sizeof name);
+    size_t mapped = 0;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(name, &mapped);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(DescribeMappedBlock(p, 5).size(), 1u);
+    cp.Resize(0);
+    EXPECT_TRUE(DescribeMappedBlock(p, 5).empty());
+    SAUtils::ReleaseSharedArea(p, mapped);
+}
+
+// ---------------------------------------------------------------------------
+// Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
+// build catches any that is still read as bool)
+
+using FlagBytes = PanelTest;
+
+TEST_F(FlagBytes, AnyNonZeroByteCountsAsSet)
+{
+    Started(PT_CR, "CR1912/1");
+    frame->m_allocated = true;
+    SetByte(B().m_HostUp, 0x02);
+    SetByte(B().m_U.m_cr.m_DiscWhileFileOpen, 0x40);
+    SetByte(B().m_Disc, 0xFF);
+    Pump(250);
+    EXPECT_EQ(ByteOf(B().m_Disc), 0) << "the event was consumed";
+    EXPECT_FALSE(frame->m_allocated);
+    EXPECT_TRUE(frame->m_ctlSTART->IsLit(false)) << "an odd up byte is up";
+
+    SetByte(B().m_HostUp, 0);
+    SetByte(B().m_CloseOnHostDown, 0x10);
+    PumpUntilGone(frame, 1000);
+    EXPECT_FALSE(frame) << "an odd close byte closes";
+}
+
+TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
+{
+    Started(PT_40);
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        wxMilliSleep(100);
+        SetByte(B().m_U.m_pt.B, 0x80);  // not a clearance
+        wxMilliSleep(200);
+        EXPECT_FALSE(done.load());
+        SetByte(B().m_U.m_pt.B, 0);
+    });
+    wxCommandEvent press = Press(ID_BUTTON1);
+    frame->ProcessWindowEvent(press);
+    done = true;
+    host.join();
+}
+
+// ---------------------------------------------------------------------------
+// A host that never answers
+
+using DeadHost = PanelTest;
+
+TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
+{
+    Started(PT_40);
+    B().m_CloseOnHostDown = true;
+    std::thread host([&] {
+        wxMilliSleep(200);
+        B().m_Disc = true;  // the poll still runs inside the wait
+        wxMilliSleep(300);
+        B().m_HostUp = false;
+    });
+    wxWeakRef<DekFrame> ref(frame);
+    const void* where = frame->m_share;
+    wxCommandEvent press = Press(ID_BUTTON1);
+    frame->ProcessWindowEvent(press);  // returns once the panel has closed
+    host.join();
+    EXPECT_FALSE(B().m_Disc) << "consumed during the wait";
+    EXPECT_TRUE(B().m_U.m_pt.B) << "the request stays posted";
+    EXPECT_FALSE(IsMapped(where));
+    PumpUntilGone(ref, 1000);
+    EXPECT_FALSE(ref);
+    EXPECT_TRUE(watch.exits.empty());
+}
+
+// ---------------------------------------------------------------------------
+// The settings file
+
+class Settings : public PanelTest {
+protected:
+    std::string File() const { return std::string(getenv("HOME")) + "/.dek"; }
+    void Write(const std::string& text)
+    {
+        std::ofstream f(File(), std::ios::binary | std::ios::trunc);
+        f << text;
+    }
+    std::string Read() const
+    {
+        std::ifstream f(File(), std::ios::binary);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return ss.str();
+    }
+    void TearDown() override
+    {
+        PanelTest::TearDown();
+        struct stat st;
+        if (stat(File().c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            PrivateHome::RemoveTree(File());
+        else
+            unlink(File().c_str());
+    }
+    wxString Key() const { return wxString::Format("Placement/Id-%u-%u", m_machine, m_chan); }
+};
+
+TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
+{
+    Write("[Placement/Id-1-5]\nx=40\ny=50\n[Placement/Id-" + std::to_string(m_machine) + "-" +
+          std::to_string(m_chan) + "]\nx=12abc\ny=\n[[[broken\nz\n");
+    Publish(PT_CP);
+    Open();
+    EXPECT_NE(frame->GetPosition(), wxPoint(12, 0));
+    frame->Move(70, 80);
+    CloseAndFlush(frame);
+    EXPECT_FALSE(frame);
+    wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
+    EXPECT_EQ(cfg.ReadLong("Placement/Id-1-5/x", -1), 40) << Read();
+    EXPECT_EQ(cfg.ReadLong(Key() + "/x", -1), 70) << Read();
+    EXPECT_EQ(cfg.ReadLong(Key() + "/y", -1), 80) << Read();
+}
+
+TEST_F(Settings, AnEntryWithoutANameLeavesTheFileAlone)
+{
+    const std::string text = "[Placement/Id-" + std::to_string(m_machine) + "-" + std::to_string(m_chan) +
+                             "]\nx=30\ny=30\n  =7\n";
+    Write(text);
+    Publish(PT_CP);
+    Open();
+    EXPECT_NE(frame->GetPosition(), wxPoint(30, 30));
+    frame->Move(70, 80);
+    CloseAndFlush(frame);
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(Read(), text);
+}
+
+TEST_F(Settings, BinaryGarbageIsLeftAlone)
+{
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 7919) & 0xFF);
+    Write(garbage);
+    Publish(PT_CP);
+    Open();
+    EXPECT_TRUE(frame->IsShown());
+    frame->Move(70, 80);
+    CloseAndFlush(frame);
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(Read(), garbage) << "a file that is not text is not rewritten";
+}
+
+TEST_F(Settings, AnUnwritablePlaceStillClosesCleanly)
+{
+    ASSERT_EQ(mkdir(File().c_str(), 0700), 0);  // the file's name taken by a directory
+    Publish(PT_CP);
+    Open();
+    EXPECT_TRUE(frame->IsShown());
+    CloseAndFlush(frame);
+    EXPECT_FALSE(frame);
+    struct stat st;
+    ASSERT_EQ(stat(File().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+// ---------------------------------------------------------------------------
+// The face decision
+
+TEST(FaceFor, EachTypeAndModel)
+{
+    EXPECT_EQ(FaceFor(PT_TR, "TR1915/1", 0), DekFace::OnOffReader);
+    EXPECT_EQ(FaceFor(PT_TR, "TR1916/1", 0), DekFace::OnOffReader);
+    EXPECT_EQ(FaceFor(PT_TR, "TR1915/1 ", 0), DekFace::Reader) << "names match exactly";
+    EXPECT_EQ(FaceFor(PT_TR, "RP2601", 0), DekFace::ReaderPunch);
+    EXPECT_EQ(FaceFor(PT_TR, "RP2602", 0), DekFace::ReaderPunch);
+    EXPECT_EQ(FaceFor(PT_TR, "", 0), DekFace::Reader);
+    EXPECT_EQ(FaceFor(PT_TP, "TP1925/1", 0), DekFace::OnOffPunch);
+    EXPECT_EQ(FaceFor(PT_TP, "TR1915/1", 0), DekFace::Punch);
+    EXPECT_EQ(FaceFor(PT_LP, "", 0), DekFace::LinePrinter);
+    EXPECT_EQ(FaceFor(PT_CR, "TR1915/1", 0), DekFace::CardReader);
+    EXPECT_EQ(FaceFor(PT_DR, "", 0), DekFace::Drum);
+    EXPECT_EQ(FaceFor(PT_MX, "", PT_SC7930), DekFace::SyncMultiplexor);
+    EXPECT_EQ(FaceFor(PT_MX, "SC7930", PT_SC7930 + 1), DekFace::Multiplexor) << "the device code decides";
+    EXPECT_EQ(FaceFor(PT_40, "", 0xFFFFFFFFu), DekFace::PQInterface);
+    for (unsigned t : {unsigned(PT_CP), unsigned(PT_GP), unsigned(PT_HD), unsigned(PT_PB)})
+        EXPECT_EQ(FaceFor(t, "", 0), DekFace::Plain) << t;
+    for (unsigned t : {5u, 6u, 7u, 8u, 10u, 12u, 21u, 24u, 26u, 39u, 41u, 255u, 256u, 0xFFFFFFFFu})
+        EXPECT_EQ(FaceFor(t, "TR1915/1", PT_SC7930), DekFace::Unsupported) << t;
+}
+
+TEST(FaceFor, OnlyPlainReadersClearTheKeepOpenByte)
+{
+    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::Reader));
+    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::OnOffReader));
+    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::CardReader));
+    EXPECT_FALSE(FaceClearsKeepOpen(DekFace::ReaderPunch));
+    EXPECT_FALSE(FaceClearsKeepOpen(DekFace::Punch));
+    EXPECT_TRUE(FaceFollowsAnInputFile(DekFace::ReaderPunch));
+    EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::LinePrinter));
+    EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::Unsupported));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsText, TextIsWrittenBinaryIsNot)
+{
+    EXPECT_TRUE(LooksLikeSettingsText(""));
+    EXPECT_TRUE(LooksLikeSettingsText("[Placement/Id-1-5]\r\nx=40\n\ty=50\n"));
+    EXPECT_TRUE(LooksLikeSettingsText("name=caf\xc3\xa9\n"));
+    EXPECT_FALSE(LooksLikeSettingsText(std::string("x=1\0y=2\n", 8)));
+    EXPECT_FALSE(LooksLikeSettingsText("name=caf\xe9\n")) << "not UTF-8";
+    EXPECT_FALSE(LooksLikeSettingsText("x=\x1b[1m\n"));
+    EXPECT_FALSE(LooksLikeSettingsText("x=\x7f\n"));
+    EXPECT_FALSE(LooksLikeSettingsText("[g]\nx=1\n =2\n")) << "an entry without a name";
+    EXPECT_TRUE(LooksLikeSettingsText("[g]\nx==2\n"));
+}
+
+}  // namespace
