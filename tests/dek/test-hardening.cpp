@@ -159,7 +159,7 @@ TEST(HostileSizeInTheDialog, ListsTheBlocksAndUnmapsNothingElse)
 
 using HostileText = PanelTest;
 
-TEST_F(HostileText, UnterminatedRootAndDeviceNameAreReadWithinTheirFields)
+TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
 {
     S_SHAREBASE& b = Publish(PT_LP, "LP1933/1");
     // Short components: the file chooser takes the folder as it is.
@@ -178,11 +178,13 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAreReadWithinTheirFields)
     StopHost();
     CloseAndFlush(frame);
 
-    S_SHAREBASE& c = Publish(PT_CP, "CP1920/2");
+    S_SHAREBASE& c = Publish(PT_CP, "CP1920/2", PT_NONE, 4294967295u);
     SetByte(c.m_PhysicalDevice, 1);
     memset(c.m_PhysicalDeviceName, 'D', sizeof c.m_PhysicalDeviceName);
     memset(reinterpret_cast<char*>(&c) + offsetof(S_SHAREBASE, m_PhysicalDeviceName) + 64, 'G', 3);  // the gap
     Open("-s");
+    EXPECT_EQ(frame->GetTitle(), "U4294967295 - CP1920/2");
+    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "4294967295");
     StartHost({{&B().m_Allocate, nullptr}});
     wxCommandEvent allocate = Press(ID_ALLOCATE);
     frame->ProcessWindowEvent(allocate);
