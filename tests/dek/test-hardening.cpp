@@ -48,11 +48,12 @@ TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
         watch.exits.clear();
         Started(PT_CR, "CR1912/1");
         const void* where = frame->m_share;
+        const size_t mapped = frame->m_shareSize;
         block->Resize(size);  // the test's own mapping is not touched again
         wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kLost));
         EXPECT_EQ(watch.exits, std::vector<int>{1});
         EXPECT_FALSE(frame) << "the panel closed";
-        EXPECT_FALSE(IsMapped(where)) << "and released its mapping";
+        EXPECT_FALSE(HasMappingExactly(where, mapped)) << "and released its mapping";
         block.reset();
     }
 }
@@ -304,7 +305,7 @@ TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
     host.join();
     EXPECT_FALSE(B().m_Disc) << "consumed during the wait";
     EXPECT_TRUE(B().m_U.m_pt.B) << "the request stays posted";
-    EXPECT_FALSE(IsMapped(where));
+    EXPECT_FALSE(IsMappedFrom(where, block->Name()));
     PumpUntilGone(ref, 1000);
     EXPECT_FALSE(ref);
     EXPECT_TRUE(watch.exits.empty());

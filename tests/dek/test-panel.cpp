@@ -261,7 +261,7 @@ TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
     const void* where = frame->m_share;
     CloseAndFlush(frame);
     EXPECT_TRUE(block->Ok());
-    EXPECT_FALSE(IsMapped(where)) << "the panel's own mapping is gone";
+    EXPECT_FALSE(IsMappedFrom(where, block->Name())) << "the panel's own mapping is gone";
 }
 
 TEST_F(StartUp, WaitsForABlockThatAppearsLate)

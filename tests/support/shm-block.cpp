@@ -62,15 +62,42 @@ void TestBlock::Unlink()
     m_linked = false;
 }
 
-bool IsMapped(const void* addr)
+namespace {
+
+// The /proc/self/maps line whose range holds `addr`, or an empty string.
+std::string MappingLineAt(uintptr_t a, unsigned long* lo, unsigned long* hi)
 {
     std::ifstream maps("/proc/self/maps");
     std::string line;
-    uintptr_t a = reinterpret_cast<uintptr_t>(addr);
     while (std::getline(maps, line)) {
-        unsigned long lo = 0, hi = 0;
-        if (sscanf(line.c_str(), "%lx-%lx", &lo, &hi) == 2 && a >= lo && a < hi)
-            return true;
+        if (sscanf(line.c_str(), "%lx-%lx", lo, hi) == 2 && a >= *lo && a < *hi)
+            return line;
     }
-    return false;
+    return std::string();
+}
+
+}  // namespace
+
+bool IsMapped(const void* addr)
+{
+    unsigned long lo = 0, hi = 0;
+    return !MappingLineAt(reinterpret_cast<uintptr_t>(addr), &lo, &hi).empty();
+}
+
+bool IsMappedFrom(const void* addr, const std::string& name)
+{
+    unsigned long lo = 0, hi = 0;
+    std::string line = MappingLineAt(reinterpret_cast<uintptr_t>(addr), &lo, &hi);
+    return line.find("/dev/shm/" + name) != std::string::npos;
+}
+
+bool HasMappingExactly(const void* addr, size_t len)
+{
+    unsigned long lo = 0, hi = 0;
+    uintptr_t a = reinterpret_cast<uintptr_t>(addr);
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t rounded = (len + page - 1) / page * page;
+    // Neighbouring mappings with the same attributes are merged in the
+    // listing, so a mapping that starts here may end later, never earlier.
+    return !MappingLineAt(a, &lo, &hi).empty() && lo == a && hi - lo >= rounded;
 }

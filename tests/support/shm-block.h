@@ -33,4 +33,10 @@ private:
 };
 
 // True when some mapping of this process lies at `addr` (from /proc/self/maps).
+// Once a block is released the toolkit may map something else there, so GUI
+// tests ask the narrower questions below.
 bool IsMapped(const void* addr);
+// True when the mapping at `addr` is of the shared-memory object `name`.
+bool IsMappedFrom(const void* addr, const std::string& name);
+// True when a mapping starts at `addr` and spans `len` bytes (rounded to pages).
+bool HasMappingExactly(const void* addr, size_t len);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 namespace {
 
@@ -34,6 +35,9 @@ int main(int argc, char** argv)
         return 1;
     }
     wxSetAssertHandler(FailOnWxAssert);
+    // Log messages go to stderr: a log dialog left for the toolkit's clean-up
+    // would wait for a click that never comes.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     wxTheApp->CallOnInit();
     int rc = RUN_ALL_TESTS();
     wxTheApp->OnExit();
