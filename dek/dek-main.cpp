@@ -16,6 +16,11 @@ bool DekApp::OnInit()
 {
     if (!wxApp::OnInit())
         return false;
+    // No window here handles update-UI or idle events; without these the
+    // toolkit sends both to every control after every poll tick, which is
+    // most of what an idle panel costs.
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
     // The frame ends the process itself on a fatal start-up error; otherwise
     // it is the only top-level window and the program ends with it.
     new DekFrame();

@@ -74,22 +74,6 @@ bool StartsWithNoCase(const wxString& s, const wxString& prefix)
     return s.length() >= prefix.length() && s.Left(prefix.length()).CmpNoCase(prefix) == 0;
 }
 
-// Keeps the panel alive while it waits for the host or for the operator in a
-// modal dialog: a close that comes in meanwhile (the poll's host-down rule,
-// the window's close box) releases the block at once but leaves destroying
-// the frame to the end of the outermost wait, so that the waiting handler
-// never runs on a deleted frame.
-class BusyScope {
-public:
-    BusyScope(int& depth) : m_depth(depth) { ++m_depth; }
-    ~BusyScope() { --m_depth; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    int& m_depth;
-};
-
 // Lets the toolkit handle what is pending while a request waits. Events keep
 // flowing, so another press may start a second wait inside this one; that is
 // allowed, and the inner wait must keep the loop working too. The toolkit
@@ -116,23 +100,21 @@ bool ParseDecimalUint32(const wxString& text, UINT& value)
 {
     if (text.empty())
         return false;
-    uint64_t v = 0;
+    UINT v = 0;  // unsigned arithmetic: a longer number keeps its low 32 bits
     for (wxUniChar c : text) {
         if (c < '0' || c > '9')
             return false;
-        v = v * 10 + static_cast<unsigned>(c.GetValue() - '0');
-        if (v > UINT32_MAX)
-            return false;
+        v = v * 10u + static_cast<UINT>(c.GetValue() - '0');
     }
-    value = static_cast<UINT>(v);
+    value = v;
     return true;
 }
 
 bool ParseDekArgs(const wxArrayString& args, DekArgs& out)
 {
     // A machine number or channel that is not a whole base-10 number (-Mx,
-    // -M=5, -M 5x) or does not fit in 32 bits is refused like any other bad
-    // parameter rather than silently becoming some other number.
+    // -M=5, -M 5x) is refused like any other bad parameter rather than
+    // silently becoming some other number.
     for (size_t i = 1; i < args.size(); ++i) {
         const wxString& a = args[i];
         if (a == "-M" && i + 1 < args.size()) {
@@ -729,6 +711,31 @@ bool DekFrame::TestAndReset(volatile bool& rb)
     return true;
 }
 
+// Keeps the panel alive while it waits for the host or for the operator in a
+// modal dialog: a close that comes in meanwhile (the poll's host-down rule,
+// the window's close box) releases the block at once but leaves destroying
+// the frame to the end of the outermost wait, so that the waiting handler
+// never runs on a deleted frame.
+class DekFrame::BusyScope {
+public:
+    explicit BusyScope(DekFrame& frame) : m_frame(frame) { ++m_frame.m_waitDepth; }
+    ~BusyScope() { m_frame.LeaveBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    DekFrame& m_frame;
+};
+
+void DekFrame::LeaveBusy()
+{
+    --m_waitDepth;
+    if (m_waitDepth == 0 && m_destroyAfterWait) {
+        m_destroyAfterWait = false;
+        Destroy();  // deferred by the toolkit: members stay readable until idle
+    }
+}
+
 void DekFrame::SetAndAwaitFalse(volatile bool& rb)
 {
     // The request's data must reach the host no later than its flag; the
@@ -737,17 +744,13 @@ void DekFrame::SetAndAwaitFalse(volatile bool& rb)
     std::atomic_thread_fence(std::memory_order_release);
     rb = true;
     {
-        BusyScope busy(m_waitDepth);
+        BusyScope busy(*this);
         // A close during the wait releases the block and clears m_share:
         // the wait then ends without touching the flag again.
         while (m_share != nullptr && m_started && FlagSet(rb)) {
             wxMilliSleep(1);
             PumpEvents();
         }
-    }
-    if (m_waitDepth == 0 && m_destroyAfterWait) {
-        m_destroyAfterWait = false;
-        Destroy();
     }
 }
 
@@ -779,7 +782,7 @@ bool DekFrame::LoseBlock()
     SAUtils::ReleaseSharedArea(m_share, m_shareSize);
     m_share = nullptr;
     {
-        BusyScope busy(m_waitDepth);
+        BusyScope busy(*this);
         ErrorBox(why);
     }
     EndProgram(1);
@@ -836,6 +839,7 @@ void DekFrame::StorePlacement()
 
 void DekFrame::OnClose(wxCloseEvent& event)
 {
+    m_closed = true;
     StorePlacement();
     m_timer.Stop();
     if (m_share != nullptr) {
@@ -876,15 +880,10 @@ void DekFrame::OnStop(wxCommandEvent& WXUNUSED(event))
     if (m_askClose) {
         int answer;
         {
-            BusyScope busy(m_waitDepth);
+            BusyScope busy(*this);
             answer = wxMessageBox("Cancel?", "dek", wxYES_NO | wxICON_QUESTION, nullptr);
         }
-        if (m_destroyAfterWait && m_waitDepth == 0) {
-            m_destroyAfterWait = false;
-            Destroy();
-            return;
-        }
-        if (answer != wxYES)
+        if (m_closed || answer != wxYES)
             return;
     }
     Close(true);
@@ -947,7 +946,7 @@ bool DekFrame::ChooseFile(wxFileDialog& dlg, DekFileChoice& out)
 {
     bool ok;
     {
-        BusyScope busy(m_waitDepth);
+        BusyScope busy(*this);
         DekHooks& hooks = DekHooks::Get();
         if (hooks.chooseFile) {
             ok = hooks.chooseFile(dlg, out);
@@ -958,10 +957,6 @@ bool DekFrame::ChooseFile(wxFileDialog& dlg, DekFileChoice& out)
                 out.filename = dlg.GetFilename();
             }
         }
-    }
-    if (m_waitDepth == 0 && m_destroyAfterWait) {
-        m_destroyAfterWait = false;
-        Destroy();
     }
     // Closed while the dialog was up: nothing more to do.
     return ok && m_share != nullptr;
@@ -1098,7 +1093,7 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
         return;
     DekOutputTarget target = MapOutputChoice(choice.path, choice.filename, sysRoot);
     if (!target.usable) {
-        BusyScope busy(m_waitDepth);
+        BusyScope busy(*this);
         ErrorBox("File is not in a usable directory");
         return;
     }

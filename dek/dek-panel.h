@@ -53,7 +53,7 @@ struct DekArgs {
 // machine number or channel that is not a whole unsigned 32-bit decimal.
 bool ParseDekArgs(const wxArrayString& args, DekArgs& out);
 
-// A whole base-10 number of digits only that fits in 32 bits.
+// A whole base-10 number of digits only, truncated to its low 32 bits.
 bool ParseDecimalUint32(const wxString& text, UINT& value);
 
 // The octal value at the start of an entry field, read like sscanf's "%o":
@@ -202,8 +202,12 @@ private:
 
     bool m_ended = false;
     int m_iconizeRequests = 0;
-    int m_waitDepth = 0;              // request waits in progress, nested
-    bool m_destroyAfterWait = false;  // closed during a wait
+    class BusyScope;
+    void LeaveBusy();
+
+    int m_waitDepth = 0;              // request waits and modal dialogs in progress, nested
+    bool m_destroyAfterWait = false;  // closed during one of them
+    bool m_closed = false;            // the close handler has run
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -91,6 +91,14 @@ public:
         : m_message(message), m_style(style), m_answer(answer)
     {
     }
+    // Something that happens while the box is up (a poll tick, say). A copy:
+    // the test hook keeps expectations by value.
+    ExpectBox WhileShown(std::function<void()> what) const
+    {
+        ExpectBox box(*this);
+        box.m_whileShown = what;
+        return box;
+    }
 
 protected:
     int OnInvoked(wxMessageDialog* dlg) const override
@@ -99,10 +107,13 @@ protected:
         EXPECT_EQ(dlg->GetCaption().ToStdString(), "dek");
         const long mask = wxOK | wxCANCEL | wxYES_NO | wxICON_MASK;
         EXPECT_EQ(dlg->GetMessageDialogStyle() & mask, m_style & mask);
+        if (m_whileShown)
+            m_whileShown();
         return m_answer;
     }
 
 private:
+    std::function<void()> m_whileShown;
     wxString m_message;
     long m_style;
     int m_answer;

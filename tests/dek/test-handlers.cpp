@@ -569,6 +569,23 @@ TEST_F(Buttons, OutputFileOutsideTheRootIsRefusedWithNothingWritten)
     EXPECT_FALSE(frame->m_allocated);
 }
 
+TEST_F(Buttons, HostDownWhileTheUnusableDirectoryBoxIsUpStillClosesThePanel)
+{
+    Started(PT_LP);
+    B().m_CloseOnHostDown = true;
+    watch.answers = {{"/tmp/elsewhere.txt", "elsewhere.txt"}};
+    auto hostDownTick = [this] {
+        B().m_HostUp = false;
+        wxTimerEvent tick(frame->m_timer);
+        frame->OnTimer(tick);
+    };
+    wxTEST_DIALOG(Click(ID_ALLOCATE), ErrorBox("File is not in a usable directory").WhileShown(hostDownTick));
+    EXPECT_EQ(frame->m_share, nullptr) << "the block is released at once";
+    for (int i = 0; i < 50 && frame; ++i)
+        Pump(5);
+    EXPECT_FALSE(frame) << "and the frame goes once the box is dismissed";
+}
+
 TEST_F(Buttons, InputFileGoesWithItsAbsolutePathAndSetsTheGauge)
 {
     Started(PT_CR, "CR1912/1");
