@@ -15,54 +15,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "e2e-support.h"
 #include "proc.h"
 #include "shm-block.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::string Shell(const std::string& cmd)
-{
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
-std::string FindWindow(const std::string& regex, int ms = 8000)
-{
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        std::string ids = Shell("xdotool search --onlyvisible --name '" + regex + "' 2>/dev/null");
-        if (!ids.empty())
-            return ids.substr(0, ids.find('\n'));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (Clock::now() < deadline);
-    return std::string();
-}
-
-void PressReturnIn(const std::string& win)
-{
-    Shell("xdotool mousemove --window " + win + " 20 20");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Shell("xdotool key Return");
-}
-
-void ClickAt(const std::string& win, int x, int y)
-{
-    Shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Shell("xdotool click 1");
-    // Clicks on one spot closer than the double-click time merge.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-}
+using namespace e2e;
 
 // The n-th lamp (from 0) of the first row.
 int LampX(int n)
@@ -82,10 +41,7 @@ protected:
         m_root = dir;
         std::filesystem::create_directories(m_root + "/home");
         std::filesystem::create_directories(m_root + "/data");
-        setenv("HOME", (m_root + "/home").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_root + "/home").c_str(), 1);
-        setenv("GSETTINGS_BACKEND", "memory", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
+        UsePrivateDesktop(m_root + "/home");
     }
 
     void TearDown() override

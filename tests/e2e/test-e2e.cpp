@@ -13,92 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "e2e-support.h"
 #include "proc.h"
 #include "shm-block.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Output of a shell command, trailing newline removed.
-std::string Shell(const std::string& cmd)
-{
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
-// The first visible window whose name matches `regex`, waiting at most `ms`;
-// empty when none appeared.
-std::string FindWindow(const std::string& regex, int ms = 8000)
-{
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        std::string ids = Shell("xdotool search --onlyvisible --name '" + regex + "' 2>/dev/null");
-        if (!ids.empty())
-            return ids.substr(0, ids.find('\n'));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (Clock::now() < deadline);
-    return std::string();
-}
-
-struct Geometry {
-    int x = -1, y = -1;
-};
-
-Geometry WindowPosition(const std::string& win)
-{
-    Geometry g;
-    std::string s = Shell("xdotool getwindowgeometry " + win);
-    size_t p = s.find("Position: ");
-    if (p != std::string::npos)
-        sscanf(s.c_str() + p, "Position: %d,%d", &g.x, &g.y);
-    return g;
-}
-
-// Keyboard focus follows the pointer here (no window manager).
-void PressReturnIn(const std::string& win)
-{
-    Shell("xdotool mousemove --window " + win + " 20 20");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Shell("xdotool key Return");
-}
-
-void ClickAt(const std::string& win, int x, int y)
-{
-    Shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    Shell("xdotool click 1");
-}
-
-// The screen pixel at (x, y) as "r,g,b".
-std::string PixelAt(int x, int y)
-{
-    std::string s = Shell("import -silent -window root -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
-                          " -depth 8 txt:- 2>/dev/null");
-    size_t open = s.find('(', s.find('\n'));
-    size_t close = s.find(')', open);
-    if (open == std::string::npos || close == std::string::npos)
-        return std::string();
-    std::string rgb = s.substr(open + 1, close - open - 1);
-    // Drop an alpha part and blanks.
-    std::string out;
-    int commas = 0;
-    for (char c : rgb) {
-        if (c == ',' && ++commas == 3)
-            break;
-        if (c != ' ')
-            out += c;
-    }
-    return out;
-}
+using namespace e2e;
 
 template <typename Pred>
 bool WaitUntil(Pred done, int ms)
@@ -123,13 +44,7 @@ protected:
         m_root = dir;
         std::filesystem::create_directories(m_root + "/home");
         std::filesystem::create_directories(m_root + "/data");
-        // The panel keeps its placements under HOME: a private one.
-        setenv("HOME", (m_root + "/home").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_root + "/home").c_str(), 1);
-        // No desktop session here: keep the toolkit from looking for one (and
-        // from filling the panel's unread error pipe with its complaints).
-        setenv("GSETTINGS_BACKEND", "memory", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
+        UsePrivateDesktop(m_root + "/home");
     }
 
     void TearDown() override
