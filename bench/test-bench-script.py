@@ -11,8 +11,8 @@ from unittest import mock
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "scripts", "bench")
 loader = importlib.machinery.SourceFileLoader("dek_bench_script", SCRIPT)
-spec = importlib.util.spec_from_loader(loader.name, loader)
-bench = importlib.util.module_from_spec(spec)
+loader_spec = importlib.util.spec_from_loader(loader.name, loader)
+bench = importlib.util.module_from_spec(loader_spec)
 loader.exec_module(bench)
 
 

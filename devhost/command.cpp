@@ -1,7 +1,7 @@
 #include "command.h"
 
 #include <vector>
-#include "periph-spec.h"
+#include "periph-desc.h"
 
 namespace DevHost {
 

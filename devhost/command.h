@@ -31,7 +31,7 @@ struct Command {
     UINT channel = 0;
     bool on = false;          // on/off commands
     std::string field;        // set, get
-    std::string value;        // set: the rest of the line; publish: the spec
+    std::string value;        // set: the rest of the line; publish: the desc
 };
 
 // False with a one-line reason for an unknown command or bad arguments.

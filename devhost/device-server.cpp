@@ -106,8 +106,8 @@ std::string OutputSample(UINT type, UINT channel, const std::string& model)
     }
 }
 
-DeviceServer::DeviceServer(const HostSettings& settings, const PeriphSpec& spec, EventSink sink)
-    : m_settings(settings), m_spec(spec), m_sink(std::move(sink))
+DeviceServer::DeviceServer(const HostSettings& settings, const PeriphDesc& desc, EventSink sink)
+    : m_settings(settings), m_desc(desc), m_sink(std::move(sink))
 {
 }
 
@@ -118,7 +118,7 @@ DeviceServer::~DeviceServer()
 
 bool DeviceServer::Publish(std::string* error, bool* inUse)
 {
-    return m_pub.Create(m_settings.machine, m_spec, m_settings.root, m_settings.cpu, m_settings.publishPauseMs, error,
+    return m_pub.Create(m_settings.machine, m_desc, m_settings.root, m_settings.cpu, m_settings.publishPauseMs, error,
                         inUse);
 }
 
@@ -131,14 +131,14 @@ void DeviceServer::Withdraw()
 
 void DeviceServer::SetHostUp(bool up)
 {
-    m_spec.hostUp = up;
+    m_desc.hostUp = up;
     if (Block() != nullptr)
         *reinterpret_cast<volatile bool*>(&Block()->m_HostUp) = up;
 }
 
 void DeviceServer::SetCloseOnHostDown(bool on)
 {
-    m_spec.closeOnHostDown = on;
+    m_desc.closeOnHostDown = on;
     if (Block() != nullptr)
         Block()->m_CloseOnHostDown = on;
 }
@@ -149,16 +149,16 @@ volatile bool* DeviceServer::FlagOf(RequestId id) const
     switch (id) {
     case kHold: return Shared(b->m_Hold);
     case kAllocate: return Shared(b->m_Allocate);
-    case kFormatLoop: return m_spec.type == PT_LP ? Shared(b->m_U.m_lp.m_LoadFormatLoop) : nullptr;
+    case kFormatLoop: return m_desc.type == PT_LP ? Shared(b->m_U.m_lp.m_LoadFormatLoop) : nullptr;
     case kCloseFile:
         // On the reader-punch the reader record overlays its own, so the
         // byte is only a request while a disconnected file is kept open.
-        if (!IsReaderType(m_spec.type))
+        if (!IsReaderType(m_desc.type))
             return nullptr;
-        if (RecordFor(m_spec.type, m_spec.model) == RecordKind::Rp && !m_keptOpen)
+        if (RecordFor(m_desc.type, m_desc.model) == RecordKind::Rp && !m_keptOpen)
             return nullptr;
         return Shared(b->m_U.m_cr.m_Closefile);
-    case kPQ: return m_spec.type == PT_40 ? Shared(b->m_U.m_pt.B) : nullptr;
+    case kPQ: return m_desc.type == PT_40 ? Shared(b->m_U.m_pt.B) : nullptr;
     case kRequestCount: break;
     }
     return nullptr;
@@ -177,17 +177,17 @@ DeviceServer::Snapshot DeviceServer::Capture(RequestId id) const
     } else if (id == kAllocate) {
         if (b.m_PhysicalDevice) {
             s.file = SAUtils::FieldText(b.m_PhysicalDeviceName);
-        } else if (IsReaderType(m_spec.type)) {
+        } else if (IsReaderType(m_desc.type)) {
             s.file = SAUtils::FieldText(b.m_U.m_cr.m_Filename);
             s.discWhileOpen = b.m_U.m_cr.m_DiscWhileFileOpen;
-        } else if (m_spec.type == PT_TP) {
+        } else if (m_desc.type == PT_TP) {
             s.file = SAUtils::FieldText(b.m_U.m_tp.m_Filename);
-        } else if (m_spec.type == PT_LP) {
+        } else if (m_desc.type == PT_LP) {
             s.file = SAUtils::FieldText(b.m_U.m_lp.m_Filename);
             s.isDevice = b.m_U.m_lp.m_IsDevice;
-        } else if (m_spec.type == PT_CP) {
+        } else if (m_desc.type == PT_CP) {
             s.file = SAUtils::FieldText(b.m_U.m_cp.m_Filename);
-        } else if (m_spec.type == PT_GP) {
+        } else if (m_desc.type == PT_GP) {
             s.file = SAUtils::FieldText(b.m_U.m_gp.m_Filename);
         }
     }
@@ -203,10 +203,10 @@ std::string DeviceServer::Describe(RequestId id, const Snapshot& data) const
     case kAllocate:
         if (Block()->m_PhysicalDevice)
             return Kv("device", data.file);
-        if (IsReaderType(m_spec.type))
+        if (IsReaderType(m_desc.type))
             return Kv("file", data.file) + (data.discWhileOpen ? " discopen=1" : "");
-        if (IsOutputType(m_spec.type))
-            return Kv("file", data.file) + (m_spec.type == PT_LP ? Kv("isdevice", data.isDevice ? 1u : 0u) : "");
+        if (IsOutputType(m_desc.type))
+            return Kv("file", data.file) + (m_desc.type == PT_LP ? Kv("isdevice", data.isDevice ? 1u : 0u) : "");
         return "";
     default: return "";
     }
@@ -217,9 +217,9 @@ void DeviceServer::Poll(double now)
     if (Block() == nullptr)
         return;
     if (!m_pub.StillWhole()) {
-        Emit("error " + std::to_string(m_spec.channel) + " object shrunk by someone else; withdrawn");
+        Emit("error " + std::to_string(m_desc.channel) + " object shrunk by someone else; withdrawn");
         Withdraw();
-        Emit("withdrawn " + std::to_string(m_spec.channel));
+        Emit("withdrawn " + std::to_string(m_desc.channel));
         return;
     }
     for (int i = 0; i < kRequestCount; ++i) {
@@ -234,11 +234,11 @@ void DeviceServer::Poll(double now)
             r.data = Capture(id);
             r.seen = true;
             if (m_ignoring)
-                Emit("pending " + std::to_string(m_spec.channel) + " " + r.name + Describe(id, r.data));
+                Emit("pending " + std::to_string(m_desc.channel) + " " + r.name + Describe(id, r.data));
         }
         if (m_ignoring)
             continue;
-        std::string line = "served " + std::to_string(m_spec.channel) + " " + r.name + Describe(id, r.data);
+        std::string line = "served " + std::to_string(m_desc.channel) + " " + r.name + Describe(id, r.data);
         line += Serve(id, r.data);
         ClearFlag(flag);
         r.seen = false;
@@ -267,18 +267,18 @@ std::string DeviceServer::ServeAllocate(const Snapshot& data)
         b->m_Oper = true;
         return "";
     }
-    if (IsReaderType(m_spec.type)) {
+    if (IsReaderType(m_desc.type)) {
         // Resume only when the panel asked for it: a panel that attached afresh has
         // cleared the keep-open flag and sends a new file name.
         bool resume = m_keptOpen && data.discWhileOpen && m_inputFd >= 0;
         return resume ? ResumeInput() : AllocateInput(data);
     }
-    if (IsDrumType(m_spec.type)) {
-        b->m_Oper = m_spec.operAnswer;
-        return Kv("oper", m_spec.operAnswer ? 1u : 0u);
+    if (IsDrumType(m_desc.type)) {
+        b->m_Oper = m_desc.operAnswer;
+        return Kv("oper", m_desc.operAnswer ? 1u : 0u);
     }
     b->m_Oper = true;
-    if (IsOutputType(m_spec.type))
+    if (IsOutputType(m_desc.type))
         return AllocateOutput(data);
     return "";
 }
@@ -348,7 +348,7 @@ std::string DeviceServer::AllocateOutput(const Snapshot& data)
         return Kv("error", ErrnoText());
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              WriteAll(fd, OutputSample(m_spec.type, m_spec.channel, m_spec.model));
+              WriteAll(fd, OutputSample(m_desc.type, m_desc.channel, m_desc.model));
     close(fd);
     return ok ? Kv("wrote", path) : Kv("error", "cannot write " + path);
 }
@@ -356,7 +356,7 @@ std::string DeviceServer::AllocateOutput(const Snapshot& data)
 std::string DeviceServer::ServeHold()
 {
     // A drum held by the operator goes off line.
-    if (IsDrumType(m_spec.type))
+    if (IsDrumType(m_desc.type))
         Block()->m_Oper = false;
     return "";
 }
@@ -390,9 +390,9 @@ void DeviceServer::CloseInput()
 
 UINT DeviceServer::ReaderRate() const
 {
-    if (m_spec.rate != 0)
-        return m_spec.rate;
-    return m_spec.type == PT_CR ? m_settings.cardsPerMinute : m_settings.tapeCharsPerSecond;
+    if (m_desc.rate != 0)
+        return m_desc.rate;
+    return m_desc.type == PT_CR ? m_settings.cardsPerMinute : m_settings.tapeCharsPerSecond;
 }
 
 // One card is one line of the deck, at most 80 columns and its newline.
@@ -411,7 +411,7 @@ UINT DeviceServer::NextCardLength() const
 void DeviceServer::AdvanceReader(double now)
 {
     PSHAREBASE b = Block();
-    if (!m_reading || !IsReaderType(m_spec.type))
+    if (!m_reading || !IsReaderType(m_desc.type))
         return;
     // The reader stops with the host or when the operator's STOP has taken
     // the unit off line.
@@ -420,7 +420,7 @@ void DeviceServer::AdvanceReader(double now)
         return;
     }
     if (m_lastTime >= 0) {
-        bool cards = m_spec.type == PT_CR;
+        bool cards = m_desc.type == PT_CR;
         double perSecond = cards ? ReaderRate() / 60.0 : ReaderRate();
         m_credit += (now - m_lastTime) * perSecond;
         // A stalled poll does not make the reader race afterwards.
@@ -446,10 +446,10 @@ void DeviceServer::Disconnect(const std::string& reason)
     PSHAREBASE b = Block();
     if (b == nullptr)
         return;
-    std::string line = "disc " + std::to_string(m_spec.channel) + " " + reason;
-    if (IsReaderType(m_spec.type)) {
+    std::string line = "disc " + std::to_string(m_desc.channel) + " " + reason;
+    if (IsReaderType(m_desc.type)) {
         m_reading = false;
-        bool keep = m_spec.discWhileOpen && m_inputFd >= 0;
+        bool keep = m_desc.discWhileOpen && m_inputFd >= 0;
         if (keep)
             m_keptOpen = true;
         else

@@ -4,7 +4,7 @@
 #pragma once
 #include <functional>
 #include <string>
-#include "periph-spec.h"
+#include "periph-desc.h"
 #include "publication.h"
 
 namespace DevHost {
@@ -22,7 +22,7 @@ struct HostSettings {
 
 class DeviceServer {
 public:
-    DeviceServer(const HostSettings& settings, const PeriphSpec& spec, EventSink sink);
+    DeviceServer(const HostSettings& settings, const PeriphDesc& desc, EventSink sink);
     virtual ~DeviceServer();
     DeviceServer(const DeviceServer&) = delete;
     DeviceServer& operator=(const DeviceServer&) = delete;
@@ -39,11 +39,11 @@ public:
     void SetIgnoring(bool ignoring) { m_ignoring = ignoring; }
     void SetHostUp(bool up);
     void SetCloseOnHostDown(bool on);
-    void SetDiscWhileOpen(bool on) { m_spec.discWhileOpen = on; }
-    void SetOperAnswer(bool on) { m_spec.operAnswer = on; }
+    void SetDiscWhileOpen(bool on) { m_desc.discWhileOpen = on; }
+    void SetOperAnswer(bool on) { m_desc.operAnswer = on; }
 
     PSHAREBASE Block() const { return m_pub.Block(); }
-    const PeriphSpec& Spec() const { return m_spec; }
+    const PeriphDesc& Desc() const { return m_desc; }
 
 private:
     // What a request's data looked like when its flag was first seen raised.
@@ -80,7 +80,7 @@ private:
     UINT ReaderRate() const;  // units a minute (cards) or a second (characters)
 
     HostSettings m_settings;
-    PeriphSpec m_spec;
+    PeriphDesc m_desc;
     EventSink m_sink;
     Publication m_pub;
     bool m_ignoring = false;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 #include "mkshareditem.h"
-#include "periph-spec.h"
+#include "periph-desc.h"
 
 namespace DevHost {
 

@@ -66,13 +66,13 @@ bool ParseHostOptions(const std::vector<std::string>& args, const std::string& c
             if (options->root.size() > 512)
                 return Fail(error, "--root is longer than 512 characters");
         } else if (name == "--periph" || name == "-p") {
-            PeriphSpec spec;
+            PeriphDesc desc;
             std::string why;
-            if (!ParsePeriphSpec(value, &spec, &why))
+            if (!ParsePeriphDesc(value, &desc, &why))
                 return Fail(error, why);
-            if (!channels.insert(spec.channel).second)
-                return Fail(error, "channel " + std::to_string(spec.channel) + " given twice");
-            options->periphs.push_back(spec);
+            if (!channels.insert(desc.channel).second)
+                return Fail(error, "channel " + std::to_string(desc.channel) + " given twice");
+            options->periphs.push_back(desc);
         } else if (name == "--cpu") {
             if (!ParseCpuName(value, &options->cpu))
                 return Fail(error, "unknown processor '" + value + "'");

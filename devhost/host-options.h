@@ -2,14 +2,14 @@
 #pragma once
 #include <string>
 #include <vector>
-#include "periph-spec.h"
+#include "periph-desc.h"
 
 namespace DevHost {
 
 struct HostOptions {
     UINT machine = 0;
     std::string root;  // absolute
-    std::vector<PeriphSpec> periphs;
+    std::vector<PeriphDesc> periphs;
     UINT cpu = 0;
     UINT pollMs = 5;
     UINT cardsPerMinute = 300;

@@ -22,8 +22,8 @@ Host::~Host()
 
 bool Host::PublishAll(std::string* error)
 {
-    for (const PeriphSpec& spec : m_options.periphs) {
-        if (!Publish(spec, error)) {
+    for (const PeriphDesc& desc : m_options.periphs) {
+        if (!Publish(desc, error)) {
             WithdrawAll();
             return false;
         }
@@ -31,18 +31,18 @@ bool Host::PublishAll(std::string* error)
     return true;
 }
 
-bool Host::Publish(const PeriphSpec& spec, std::string* error)
+bool Host::Publish(const PeriphDesc& desc, std::string* error)
 {
-    if (m_servers.count(spec.channel) != 0) {
-        *error = "channel " + std::to_string(spec.channel) + " is already published";
+    if (m_servers.count(desc.channel) != 0) {
+        *error = "channel " + std::to_string(desc.channel) + " is already published";
         return false;
     }
-    auto server = std::make_unique<DeviceServer>(m_settings, spec, m_sink);
+    auto server = std::make_unique<DeviceServer>(m_settings, desc, m_sink);
     bool inUse = false;
     if (!server->Publish(error, &inUse))
         return false;
-    m_servers[spec.channel] = std::move(server);
-    m_sink("published " + std::to_string(spec.channel));
+    m_servers[desc.channel] = std::move(server);
+    m_sink("published " + std::to_string(desc.channel));
     return true;
 }
 
@@ -89,8 +89,8 @@ bool Host::ForEach(const Command& command, const std::function<void(DeviceServer
 
 void Host::Show(const DeviceServer& server) const
 {
-    std::string channel = std::to_string(server.Spec().channel);
-    RecordKind record = RecordFor(server.Spec().type, server.Spec().model);
+    std::string channel = std::to_string(server.Desc().channel);
+    RecordKind record = RecordFor(server.Desc().type, server.Desc().model);
     for (const std::string& line : DescribeBlock(*server.Block(), record))
         m_sink("field " + channel + " " + line);
     m_sink("end " + channel);
@@ -103,7 +103,7 @@ bool Host::SetField(const Command& command)
         m_sink("error channel " + std::to_string(command.channel) + " is not published");
         return false;
     }
-    const FieldDef* field = FindField(command.field, RecordFor(server->Spec().type, server->Spec().model));
+    const FieldDef* field = FindField(command.field, RecordFor(server->Desc().type, server->Desc().model));
     if (field == nullptr) {
         m_sink("error no field " + command.field + " in this block");
         return false;
@@ -126,7 +126,7 @@ bool Host::GetField(const Command& command)
         m_sink("error channel " + std::to_string(command.channel) + " is not published");
         return false;
     }
-    const FieldDef* field = FindField(command.field, RecordFor(server->Spec().type, server->Spec().model));
+    const FieldDef* field = FindField(command.field, RecordFor(server->Desc().type, server->Desc().model));
     if (field == nullptr) {
         m_sink("error no field " + command.field + " in this block");
         return false;
@@ -182,8 +182,8 @@ bool Host::Execute(const std::string& line)
     case CommandKind::Get: GetField(command); return true;
     case CommandKind::Set: ok = SetField(command); break;
     case CommandKind::Publish: {
-        PeriphSpec spec;
-        if (!ParsePeriphSpec(command.value, &spec, &error) || !Publish(spec, &error)) {
+        PeriphDesc desc;
+        if (!ParsePeriphDesc(command.value, &desc, &error) || !Publish(desc, &error)) {
             m_sink("error " + error);
             return true;
         }

@@ -28,7 +28,7 @@ public:
     bool Execute(const std::string& line);
 
 private:
-    bool Publish(const PeriphSpec& spec, std::string* error);
+    bool Publish(const PeriphDesc& desc, std::string* error);
     DeviceServer* Find(UINT channel) const;
     // The servers a command addresses: one channel or all of them; reports
     // an unknown channel.

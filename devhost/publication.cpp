@@ -15,63 +15,63 @@ namespace DevHost {
 
 namespace {
 
-void FillRecord(S_SHAREBASE* block, const PeriphSpec& spec)
+void FillRecord(S_SHAREBASE* block, const PeriphDesc& desc)
 {
     SHAREA_UNION& u = block->m_U;
-    switch (RecordFor(spec.type, spec.model)) {
+    switch (RecordFor(desc.type, desc.model)) {
     case RecordKind::Rp:
-        SAUtils::StoreFieldText(u.m_rp.m_FilenameTR, spec.fileTR.c_str());
-        SAUtils::StoreFieldText(u.m_rp.m_FilenameTP, spec.fileTP.c_str());
+        SAUtils::StoreFieldText(u.m_rp.m_FilenameTR, desc.fileTR.c_str());
+        SAUtils::StoreFieldText(u.m_rp.m_FilenameTP, desc.fileTP.c_str());
         break;
     case RecordKind::Tp:
         u.m_tp.m_Kind = PT_8Track;
         u.m_tp.m_Parity = PT_Parity_None;
         break;
     case RecordKind::Mt:
-        u.m_mt.m_nTransports = spec.units;
-        SAUtils::StoreFieldText(u.m_mt.m_szBaseDir, (spec.baseDir.empty() ? "tapes" : spec.baseDir).c_str());
+        u.m_mt.m_nTransports = desc.units;
+        SAUtils::StoreFieldText(u.m_mt.m_szBaseDir, (desc.baseDir.empty() ? "tapes" : desc.baseDir).c_str());
         break;
     case RecordKind::Ed:
-        u.m_ed.m_nTransports = spec.units;
-        SAUtils::StoreFieldText(u.m_ed.m_szBaseDir, (spec.baseDir.empty() ? "discs" : spec.baseDir).c_str());
+        u.m_ed.m_nTransports = desc.units;
+        SAUtils::StoreFieldText(u.m_ed.m_szBaseDir, (desc.baseDir.empty() ? "discs" : desc.baseDir).c_str());
         break;
     case RecordKind::Mx:
-        u.m_mx.m_nLines = static_cast<UINT>(spec.lines.size());
-        for (size_t i = 0; i < spec.lines.size() && i < MX_MAX_LINES; ++i) {
+        u.m_mx.m_nLines = static_cast<UINT>(desc.lines.size());
+        for (size_t i = 0; i < desc.lines.size() && i < MX_MAX_LINES; ++i) {
             COMMSLINE& line = u.m_mx.m_Lines[i + 1];
-            line.Speed = spec.lines[i].speed;
+            line.Speed = desc.lines[i].speed;
             line.Port = static_cast<UINT>(i + 1);
-            line.Synch = spec.lines[i].synch;
-            line.Sentinel = spec.lines[i].sentinel;
+            line.Synch = desc.lines[i].synch;
+            line.Sentinel = desc.lines[i].sentinel;
         }
         break;
-    case RecordKind::Dr: u.m_dr.m_nDrums = spec.units; break;
-    case RecordKind::Hd: u.m_hd.m_nDrums = spec.units; break;
+    case RecordKind::Dr: u.m_dr.m_nDrums = desc.units; break;
+    case RecordKind::Hd: u.m_hd.m_nDrums = desc.units; break;
     default: break;
     }
 }
 
 }  // namespace
 
-void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu)
+void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphDesc& desc, const std::string& root, UINT cpu)
 {
     char name[64];
-    SAUtils::MakeSharedAreaname(machine, spec.channel, name, sizeof name);
+    SAUtils::MakeSharedAreaname(machine, desc.channel, name, sizeof name);
     SAUtils::StoreFieldText(block->m_SharedAreaName, name);
-    block->m_DevTyp = spec.devTyp;
-    block->m_PeriType = static_cast<BYTE>(spec.type);
-    block->m_OpsNo = spec.opsNo;
-    SAUtils::StoreFieldText(block->m_Periph, spec.model.c_str());
+    block->m_DevTyp = desc.devTyp;
+    block->m_PeriType = static_cast<BYTE>(desc.type);
+    block->m_OpsNo = desc.opsNo;
+    SAUtils::StoreFieldText(block->m_Periph, desc.model.c_str());
     SAUtils::StoreFieldText(block->m_SystemRoot, root.c_str());
     block->m_HostCpu = static_cast<CPU_CODE>(cpu);
-    block->m_PhysicalDevice = spec.physical;
-    SAUtils::StoreFieldText(block->m_PhysicalDeviceName, spec.physicalName.c_str());
-    block->m_CloseOnHostDown = spec.closeOnHostDown;
+    block->m_PhysicalDevice = desc.physical;
+    SAUtils::StoreFieldText(block->m_PhysicalDeviceName, desc.physicalName.c_str());
+    block->m_CloseOnHostDown = desc.closeOnHostDown;
     // Up before the version word: a panel that attaches at once must not
     // take the host for down and close itself.
-    block->m_HostUp = spec.hostUp;
+    block->m_HostUp = desc.hostUp;
     block->m_SharedAreaSize = sizeof(S_SHAREBASE);
-    FillRecord(block, spec);
+    FillRecord(block, desc);
 }
 
 Publication::~Publication()
@@ -79,17 +79,17 @@ Publication::~Publication()
     Withdraw();
 }
 
-bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, UINT pauseMs,
+bool Publication::Create(UINT machine, const PeriphDesc& desc, const std::string& root, UINT cpu, UINT pauseMs,
                          std::string* error, bool* inUse)
 {
     *inUse = false;
     char name[64];
-    SAUtils::MakeSharedAreaname(machine, spec.channel, name, sizeof name);
+    SAUtils::MakeSharedAreaname(machine, desc.channel, name, sizeof name);
     std::string posixName = std::string("/") + name;
     int fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     if (fd < 0) {
         *inUse = errno == EEXIST;
-        *error = *inUse ? "channel " + std::to_string(spec.channel) + " of machine " + std::to_string(machine) +
+        *error = *inUse ? "channel " + std::to_string(desc.channel) + " of machine " + std::to_string(machine) +
                               " is already in use (" + posixName + " exists)"
                         : "cannot create " + posixName + ": " + strerror(errno);
         return false;
@@ -111,7 +111,7 @@ bool Publication::Create(UINT machine, const PeriphSpec& spec, const std::string
     }
     m_block = static_cast<PSHAREBASE>(p);
     usleep(pauseMs * 1000);
-    FillBlock(m_block, machine, spec, root, cpu);
+    FillBlock(m_block, machine, desc, root, cpu);
     usleep(pauseMs * 1000);
     std::atomic_thread_fence(std::memory_order_release);
     *reinterpret_cast<volatile UINT*>(&m_block->m_Version) = SHAREBASE_VERSION;

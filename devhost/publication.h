@@ -3,7 +3,7 @@
 // and removed again by its owner.
 #pragma once
 #include <string>
-#include "periph-spec.h"
+#include "periph-desc.h"
 #include "sharebase.h"
 
 namespace DevHost {
@@ -19,7 +19,7 @@ public:
     // fills header and record and writes the version word last. False with
     // a reason; `inUse` tells that the name already existed.
     // `pauseMs` waits between the steps, so that tests can watch them.
-    bool Create(UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu, UINT pauseMs,
+    bool Create(UINT machine, const PeriphDesc& desc, const std::string& root, UINT cpu, UINT pauseMs,
                 std::string* error, bool* inUse);
     // Marks the host down, unmaps and removes the name. Panels keep their
     // own mappings and see m_HostUp false.
@@ -37,7 +37,7 @@ private:
     int m_fd = -1;
 };
 
-// Fills header and record of `block` for `spec`, all but the version word.
-void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphSpec& spec, const std::string& root, UINT cpu);
+// Fills header and record of `block` for `desc`, all but the version word.
+void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphDesc& desc, const std::string& root, UINT cpu);
 
 }  // namespace DevHost

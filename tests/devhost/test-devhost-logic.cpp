@@ -11,19 +11,19 @@
 #include "host-options.h"
 #include "peri-enums.h"
 #include "peri-names.h"
-#include "periph-spec.h"
+#include "periph-desc.h"
 #include "publication.h"
 
 using namespace DevHost;
 
 namespace {
 
-PeriphSpec Parsed(const std::string& text)
+PeriphDesc Parsed(const std::string& text)
 {
-    PeriphSpec spec;
+    PeriphDesc desc;
     std::string error;
-    EXPECT_TRUE(ParsePeriphSpec(text, &spec, &error)) << text << ": " << error;
-    return spec;
+    EXPECT_TRUE(ParsePeriphDesc(text, &desc, &error)) << text << ": " << error;
+    return desc;
 }
 
 std::unique_ptr<S_SHAREBASE> ZeroBlock()
@@ -35,9 +35,9 @@ std::unique_ptr<S_SHAREBASE> ZeroBlock()
 
 }  // namespace
 
-TEST(PeriphSpecTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumber)
+TEST(PeriphDescTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumber)
 {
-    PeriphSpec cr = Parsed("5:CR:CR1911/1");
+    PeriphDesc cr = Parsed("5:CR:CR1911/1");
     EXPECT_EQ(cr.channel, 5u);
     EXPECT_EQ(cr.type, static_cast<UINT>(PT_CR));
     EXPECT_EQ(cr.model, "CR1911/1");
@@ -47,7 +47,7 @@ TEST(PeriphSpecTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumbe
     EXPECT_EQ(Parsed("9:TP:TP1925/1").devTyp, static_cast<UINT>(PT_TP1925_1));
     EXPECT_EQ(Parsed("4:tr:TR1915/1").devTyp, static_cast<UINT>(PT_TR1915_1));
     EXPECT_EQ(Parsed("12:MX:SC7930").devTyp, static_cast<UINT>(PT_SC7930));
-    PeriphSpec rp = Parsed("6:TR:RP2602:tr=in.tpe,tp=out.tpe");
+    PeriphDesc rp = Parsed("6:TR:RP2602:tr=in.tpe,tp=out.tpe");
     EXPECT_EQ(rp.type, static_cast<UINT>(PT_TR));
     EXPECT_EQ(rp.devTyp, static_cast<UINT>(PT_RP2602));
     EXPECT_EQ(RecordFor(rp.type, rp.model), RecordKind::Rp);
@@ -57,9 +57,9 @@ TEST(PeriphSpecTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumbe
     EXPECT_EQ(rp.fileTP, "out.tpe");
 }
 
-TEST(PeriphSpecTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
+TEST(PeriphDescTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
 {
-    PeriphSpec pq = Parsed("20:40");
+    PeriphDesc pq = Parsed("20:40");
     EXPECT_EQ(pq.type, 40u);
     EXPECT_EQ(pq.devTyp, static_cast<UINT>(PT_PT_SIMPLE));
     EXPECT_EQ(Parsed("20:40::devtyp=PT_PT_LONGBLOCK").devTyp, static_cast<UINT>(PT_PT_LONGBLOCK));
@@ -67,11 +67,11 @@ TEST(PeriphSpecTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
     EXPECT_EQ(Parsed("7:*cr").type, static_cast<UINT>(PT_CR));
     EXPECT_EQ(Parsed("7:LP").devTyp, DefaultDevTyp(PT_LP, DefaultModel(PT_LP)));
     EXPECT_NE(Parsed("7:LP").devTyp, static_cast<UINT>(PT_NONE));
-    PeriphSpec dr = Parsed("8:DR::drums=3,oper=0");
+    PeriphDesc dr = Parsed("8:DR::drums=3,oper=0");
     EXPECT_EQ(dr.units, 3u);
     EXPECT_FALSE(dr.operAnswer);
     EXPECT_EQ(Parsed("8:DR").units, 2u);
-    PeriphSpec opts = Parsed("7:CR::ops=12,closeonhostdown=off,discopen=1,up=0,rate=900");
+    PeriphDesc opts = Parsed("7:CR::ops=12,closeonhostdown=off,discopen=1,up=0,rate=900");
     EXPECT_EQ(opts.opsNo, 12u);
     EXPECT_FALSE(opts.closeOnHostDown);
     EXPECT_TRUE(opts.discWhileOpen);
@@ -79,23 +79,23 @@ TEST(PeriphSpecTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
     EXPECT_EQ(opts.rate, 900u);
 }
 
-TEST(PeriphSpecTest, DeviceNamesKeepTheirColon)
+TEST(PeriphDescTest, DeviceNamesKeepTheirColon)
 {
-    PeriphSpec lp = Parsed("7:LP:LP1933/1:phys=LP0:,ops=3");
+    PeriphDesc lp = Parsed("7:LP:LP1933/1:phys=LP0:,ops=3");
     EXPECT_TRUE(lp.physical);
     EXPECT_EQ(lp.physicalName, "LP0:");
     EXPECT_EQ(lp.opsNo, 3u);
 }
 
-TEST(PeriphSpecTest, MultiplexorLinesTakeOneValueForAllOrOneALine)
+TEST(PeriphDescTest, MultiplexorLinesTakeOneValueForAllOrOneALine)
 {
-    PeriphSpec mx = Parsed("12:MX:SC7930:lines=3,speeds=300/1200/2400,synch=0/1/1");
+    PeriphDesc mx = Parsed("12:MX:SC7930:lines=3,speeds=300/1200/2400,synch=0/1/1");
     ASSERT_EQ(mx.lines.size(), 3u);
     EXPECT_EQ(mx.lines[0].speed, 300u);
     EXPECT_EQ(mx.lines[2].speed, 2400u);
     EXPECT_FALSE(mx.lines[0].synch);
     EXPECT_TRUE(mx.lines[1].synch);
-    PeriphSpec all = Parsed("12:UX::lines=20,speed=110,sentinel=1");
+    PeriphDesc all = Parsed("12:UX::lines=20,speed=110,sentinel=1");
     ASSERT_EQ(all.lines.size(), 20u);
     EXPECT_EQ(all.lines[19].speed, 110u);
     EXPECT_TRUE(all.lines[19].sentinel);
@@ -103,7 +103,7 @@ TEST(PeriphSpecTest, MultiplexorLinesTakeOneValueForAllOrOneALine)
     EXPECT_EQ(Parsed("12:MX").lines.size(), 4u);
 }
 
-TEST(PeriphSpecTest, RefusesWhatItCannotPublish)
+TEST(PeriphDescTest, RefusesWhatItCannotPublish)
 {
     const char* bad[] = {
         "",        "5",           "x:CR",           "100:CR",          "5:ZZ",           "5:64",
@@ -113,9 +113,9 @@ TEST(PeriphSpecTest, RefusesWhatItCannotPublish)
         "5:LP::phys=",            "5:CR::drums=2",
     };
     for (const char* text : bad) {
-        PeriphSpec spec;
+        PeriphDesc desc;
         std::string error;
-        EXPECT_FALSE(ParsePeriphSpec(text, &spec, &error)) << text;
+        EXPECT_FALSE(ParsePeriphDesc(text, &desc, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
 }

@@ -9,13 +9,13 @@
 
 namespace DevHost {
 
-struct LineSpec {
+struct LineDesc {
     UINT speed = 2400;
     bool synch = false;
     bool sentinel = false;
 };
 
-struct PeriphSpec {
+struct PeriphDesc {
     UINT channel = 0;
     UINT type = 0;
     std::string model;
@@ -29,7 +29,7 @@ struct PeriphSpec {
     std::string physicalName;
     UINT rate = 0;                // reader speed; 0 = the host's default
     UINT units = 0;               // drums or transports; 0 = type default
-    std::vector<LineSpec> lines;  // multiplexors: lines 1..n
+    std::vector<LineDesc> lines;  // multiplexors: lines 1..n
     std::string baseDir;          // tape and disc controllers
     std::string fileTR, fileTP;   // reader-punch files shown by the selection dialog
 };
@@ -37,9 +37,9 @@ struct PeriphSpec {
 // Highest channel accepted; names stay "SHMEM_mmmm_cc".
 constexpr UINT kMaxChannel = 99;
 
-// Parses `text` into `spec`. On failure returns false with a one-line
-// reason in `error`; `spec` is then unspecified.
-bool ParsePeriphSpec(const std::string& text, PeriphSpec* spec, std::string* error);
+// Parses `text` into `desc`. On failure returns false with a one-line
+// reason in `error`; `desc` is then unspecified.
+bool ParsePeriphDesc(const std::string& text, PeriphDesc* desc, std::string* error);
 
 // Splits `text` at `sep`, keeping empty pieces.
 std::vector<std::string> SplitText(const std::string& text, char sep);

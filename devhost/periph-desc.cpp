@@ -1,4 +1,4 @@
-#include "periph-spec.h"
+#include "periph-desc.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -36,7 +36,7 @@ bool ParseChannel(const std::string& text, UINT* channel, std::string* error)
 }
 
 bool ApplyLines(const PerLine& speeds, const PerLine& synch, const PerLine& sentinel, UINT count,
-                bool countGiven, PeriphSpec* spec, std::string* error)
+                bool countGiven, PeriphDesc* desc, std::string* error)
 {
     size_t n = countGiven ? count : kDefaultLines;
     for (const PerLine* list : {&speeds, &synch, &sentinel})
@@ -44,13 +44,13 @@ bool ApplyLines(const PerLine& speeds, const PerLine& synch, const PerLine& sent
             n = list->values.size();
     if (n < 1 || n > MX_MAX_LINES)
         return Fail(error, "a multiplexor has 1 to " + std::to_string(MX_MAX_LINES) + " lines");
-    spec->lines.assign(n, LineSpec());
+    desc->lines.assign(n, LineDesc());
     for (const PerLine* list : {&speeds, &synch, &sentinel}) {
         if (list->given && list->values.size() != 1 && list->values.size() != n)
             return Fail(error, "a per-line list needs 1 or " + std::to_string(n) + " values");
     }
     for (size_t i = 0; i < n; ++i) {
-        LineSpec& line = spec->lines[i];
+        LineDesc& line = desc->lines[i];
         if (speeds.given) {
             const std::string& v = speeds.values[speeds.values.size() == 1 ? 0 : i];
             if (!ParseUint(v, &line.speed))
@@ -142,9 +142,9 @@ bool ParseBool(const std::string& text, bool* value)
     return false;
 }
 
-bool ParsePeriphSpec(const std::string& text, PeriphSpec* spec, std::string* error)
+bool ParsePeriphDesc(const std::string& text, PeriphDesc* desc, std::string* error)
 {
-    *spec = PeriphSpec();
+    *desc = PeriphDesc();
     // CHANNEL:TYPE:MODEL:OPTIONS; the options themselves may contain ':'
     // (device names such as "LP0:"), so only the first three colons split.
     std::vector<std::string> head;
@@ -159,16 +159,16 @@ bool ParsePeriphSpec(const std::string& text, PeriphSpec* spec, std::string* err
     head.push_back(text.substr(start));
     if (head.size() < 2)
         return Fail(error, "peripheral '" + text + "' is not CHANNEL:TYPE[:MODEL[:OPTIONS]]");
-    if (!ParseChannel(head[0], &spec->channel, error))
+    if (!ParseChannel(head[0], &desc->channel, error))
         return false;
-    if (!ParseTypeName(head[1], &spec->type))
+    if (!ParseTypeName(head[1], &desc->type))
         return Fail(error, "unknown peripheral type '" + head[1] + "'");
-    spec->model = head.size() > 2 && !head[2].empty() ? head[2] : DefaultModel(spec->type);
-    if (spec->model.size() > 63)
+    desc->model = head.size() > 2 && !head[2].empty() ? head[2] : DefaultModel(desc->type);
+    if (desc->model.size() > 63)
         return Fail(error, "model name longer than 63 characters");
-    spec->devTyp = DefaultDevTyp(spec->type, spec->model);
-    spec->opsNo = spec->channel;
-    spec->units = DefaultUnits(spec->type);
+    desc->devTyp = DefaultDevTyp(desc->type, desc->model);
+    desc->opsNo = desc->channel;
+    desc->units = DefaultUnits(desc->type);
 
     PerLine speeds, synch, sentinel;
     UINT lineCount = 0;
@@ -188,40 +188,40 @@ bool ParsePeriphSpec(const std::string& text, PeriphSpec* spec, std::string* err
             return Fail(error, "option '" + key + "' given twice");
         bool ok = true;
         if (key == "ops") {
-            ok = ParseUint(value, &spec->opsNo);
+            ok = ParseUint(value, &desc->opsNo);
         } else if (key == "devtyp") {
-            ok = ParseDevTypeName(value, &spec->devTyp);
+            ok = ParseDevTypeName(value, &desc->devTyp);
         } else if (key == "closeonhostdown") {
-            ok = ParseBool(value, &spec->closeOnHostDown);
+            ok = ParseBool(value, &desc->closeOnHostDown);
         } else if (key == "up") {
-            ok = ParseBool(value, &spec->hostUp);
+            ok = ParseBool(value, &desc->hostUp);
         } else if (key == "oper") {
-            ok = ParseBool(value, &spec->operAnswer);
+            ok = ParseBool(value, &desc->operAnswer);
         } else if (key == "discopen") {
-            ok = ParseBool(value, &spec->discWhileOpen);
+            ok = ParseBool(value, &desc->discWhileOpen);
         } else if (key == "rate") {
-            ok = ParseUint(value, &spec->rate) && spec->rate > 0;
+            ok = ParseUint(value, &desc->rate) && desc->rate > 0;
         } else if (key == "phys") {
             ok = !value.empty() && value.size() < 64;
-            spec->physical = true;
-            spec->physicalName = value;
+            desc->physical = true;
+            desc->physicalName = value;
         } else if (key == "drums" || key == "transports") {
-            bool fits = key == "drums" ? IsDrumType(spec->type) : UsesTransports(spec->type);
+            bool fits = key == "drums" ? IsDrumType(desc->type) : UsesTransports(desc->type);
             if (!fits)
-                return Fail(error, "option '" + key + "' does not apply to type " + TypeName(spec->type));
-            ok = ParseUint(value, &spec->units) && spec->units >= 1 && spec->units <= MaxUnits(spec->type);
+                return Fail(error, "option '" + key + "' does not apply to type " + TypeName(desc->type));
+            ok = ParseUint(value, &desc->units) && desc->units >= 1 && desc->units <= MaxUnits(desc->type);
         } else if (key == "basedir") {
-            if (!UsesTransports(spec->type))
-                return Fail(error, "option 'basedir' does not apply to type " + TypeName(spec->type));
+            if (!UsesTransports(desc->type))
+                return Fail(error, "option 'basedir' does not apply to type " + TypeName(desc->type));
             ok = value.size() < 256;
-            spec->baseDir = value;
+            desc->baseDir = value;
         } else if (key == "tr" || key == "tp") {
-            if (RecordFor(spec->type, spec->model) != RecordKind::Rp)
+            if (RecordFor(desc->type, desc->model) != RecordKind::Rp)
                 return Fail(error, "option '" + key + "' is for the reader-punch RP2602");
             ok = value.size() < 256;
-            (key == "tr" ? spec->fileTR : spec->fileTP) = value;
+            (key == "tr" ? desc->fileTR : desc->fileTP) = value;
         } else if (key == "lines" || key == "speeds" || key == "synch" || key == "sentinel") {
-            if (!IsMultiplexorType(spec->type))
+            if (!IsMultiplexorType(desc->type))
                 return Fail(error, "option '" + key + "' is for multiplexors (MX, UX)");
             if (key == "lines") {
                 ok = ParseUint(value, &lineCount);
@@ -237,8 +237,8 @@ bool ParsePeriphSpec(const std::string& text, PeriphSpec* spec, std::string* err
         if (!ok)
             return Fail(error, "bad value '" + value + "' for option '" + key + "'");
     }
-    if (IsMultiplexorType(spec->type))
-        return ApplyLines(speeds, synch, sentinel, lineCount, lineCountGiven, spec, error);
+    if (IsMultiplexorType(desc->type))
+        return ApplyLines(speeds, synch, sentinel, lineCount, lineCountGiven, desc, error);
     return true;
 }
 
