@@ -25,9 +25,6 @@
 
 namespace {
 
-const int TimerId = 6000;
-const int SelectId = 6001;
-
 // One step of a modal run; returns true when done, false to be called again
 // on the next tick.
 typedef std::function<bool()> Step;
@@ -138,14 +135,6 @@ int MappingsOf(UINT machine)
     return n;
 }
 
-void Activate(DekEnumDlg& dlg, long row)
-{
-    wxListEvent ev(wxEVT_LIST_ITEM_ACTIVATED, dlg.m_list->GetId());
-    ev.SetEventObject(dlg.m_list);
-    ev.m_itemIndex = row;
-    dlg.m_list->GetEventHandler()->ProcessEvent(ev);
-}
-
 void PressSelect(DekEnumDlg& dlg)
 {
     wxCommandEvent ev(wxEVT_BUTTON, dlg.m_selBtn->GetId());
@@ -165,16 +154,10 @@ TEST(EnumDialog, WindowLayout)
     EXPECT_EQ(dlg.GetSize(), wxSize(780, 320)) << "the dialog is not fitted to its contents";
     EXPECT_EQ(dlg.GetWindowStyleFlag() & wxRESIZE_BORDER, 0);
     EXPECT_NE(dlg.GetWindowStyleFlag() & wxCLOSE_BOX, 0);
-    EXPECT_EQ(dlg.m_CPU, 0u);
-    EXPECT_EQ(dlg.m_Chan, 0u);
-    EXPECT_EQ(dlg.m_timer.GetId(), TimerId);
-    EXPECT_EQ(dlg.m_timer.GetOwner(), &dlg);
     EXPECT_FALSE(dlg.m_timer.IsRunning()) << "nothing is scanned before the dialog is shown";
 
     ASSERT_NE(dlg.m_selBtn, nullptr);
-    EXPECT_EQ(dlg.m_selBtn->GetId(), SelectId);
     EXPECT_EQ(dlg.m_selBtn->GetLabel(), "Select");
-    EXPECT_EQ(dlg.m_selBtn->GetParent(), &dlg);
 
     ASSERT_NE(dlg.m_list, nullptr);
     EXPECT_TRUE(dlg.m_list->InReportView());
@@ -260,12 +243,14 @@ TEST(EnumDialogScan, MultiplexorLineRowsCarryNoChannel)
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
     dlg.DoScan();
+    // The texts of the rows are the row builder's business; here: the lines
+    // follow their multiplexor in order and carry no channel.
     ASSERT_EQ(dlg.m_list->GetItemCount(), 5);
-    EXPECT_EQ(RowCells(dlg, 0), (std::vector<std::string>{"", "6", "106", "MX7007", "*MX", "3 lines", "", ""}));
+    EXPECT_EQ(Cell(dlg, 0, 5), "3 lines");
     EXPECT_EQ(dlg.m_list->GetItemData(0), 6);
     const char* lines[] = {"L1  async,   110 BPS", "L2  sync,  2400 BPS", "L3  async,  9600 BPS,Sentinel"};
     for (long r = 1; r <= 3; ++r) {
-        EXPECT_EQ(RowCells(dlg, r), (std::vector<std::string>{"", "", "", "        \"", "", lines[r - 1], "", ""}));
+        EXPECT_EQ(Cell(dlg, r, 5), lines[r - 1]);
         EXPECT_EQ(dlg.m_list->GetItemData(r), 0);
     }
     EXPECT_EQ(dlg.m_list->GetItemData(4), 10);
@@ -290,24 +275,6 @@ TEST(EnumDialogScan, ReleasesTheLengthActuallyMapped)
     dlg.DoScan();
     EXPECT_EQ(dlg.m_list->GetItemCount(), 2);
     EXPECT_EQ(MappingsOf(m), mappedBefore);
-}
-
-TEST(EnumDialogModal, FoundAtOnceNoTimerAndActivationReturnsChannel)
-{
-    const UINT m = UniqueMachineNumber();
-    auto lp = Publish(m, 4, PT_LP, "LP1933/1");
-    auto cr = Publish(m, 32, PT_CR, "CR2101/0");
-
-    DekEnumDlg dlg(nullptr);
-    dlg.m_CPU = m;
-    int rc = RunModal(dlg, {[&]() {
-                                EXPECT_EQ(dlg.m_list->GetItemCount(), 2) << "scanned before it is shown";
-                                EXPECT_FALSE(dlg.m_timer.IsRunning());
-                                Activate(dlg, 1);
-                                return true;
-                            }});
-    EXPECT_EQ(rc, wxID_OK);
-    EXPECT_EQ(dlg.m_Chan, 32u);
 }
 
 TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
@@ -393,15 +360,21 @@ TEST(EnumDialogModal, ClosingTheWindowIsNoChoice)
     EXPECT_EQ(dlg.m_Chan, 0u);
 }
 
-TEST(EnumDialogModal, DoubleClickOnARowReturnsItsChannel)
+// Channels 4 and 32 are the ends of the accepted range.
+TEST(EnumDialogModal, FoundAtOnceNoTimerAndDoubleClickReturnsChannel)
 {
     const UINT m = UniqueMachineNumber();
-    auto a = Publish(m, 5, PT_CR, "CR-a");
-    auto b = Publish(m, 17, PT_GP, "GP1934/1");
+    auto a = Publish(m, 4, PT_LP, "LP1933/1");
+    auto b = Publish(m, 32, PT_GP, "GP1934/1");
 
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
-    int rc = RunModal(dlg, {Pause(300), [&]() {
+    int rc = RunModal(dlg, {[&]() {
+                                EXPECT_EQ(dlg.m_list->GetItemCount(), 2) << "scanned before it is shown";
+                                EXPECT_FALSE(dlg.m_timer.IsRunning());
+                                return true;
+                            },
+                            Pause(300), [&]() {
                                 wxRect rect;
                                 EXPECT_TRUE(dlg.m_list->GetItemRect(1, rect));
                                 wxPoint where = dlg.m_list->ClientToScreen(
@@ -413,7 +386,7 @@ TEST(EnumDialogModal, DoubleClickOnARowReturnsItsChannel)
                                 return true;
                             }});
     EXPECT_EQ(rc, wxID_OK);
-    EXPECT_EQ(dlg.m_Chan, 17u);
+    EXPECT_EQ(dlg.m_Chan, 32u);
 }
 
 }  // namespace
