@@ -63,10 +63,8 @@ TEST(StoreWord, CharactersAreTakenModuloFourFromTheLeft)
     CStoreWord sw;
     sw.w.f = 0;
     sw = Chars(1, 2, 3, 4);
-    EXPECT_EQ(sw.GetChar(0), 1u);
-    EXPECT_EQ(sw.GetChar(1), 2u);
-    EXPECT_EQ(sw.GetChar(2), 3u);
-    EXPECT_EQ(sw.GetChar(3), 4u);
+    for (UINT i = 0; i < 4; ++i)
+        EXPECT_EQ(sw.GetChar(i), i + 1);
     EXPECT_EQ(sw.GetChar(5), sw.GetChar(1));
     EXPECT_EQ(sw.GetChar(7), 4u);
 }
@@ -114,9 +112,6 @@ TEST(CharAddr, AdvancesAndStepsBackThroughTheCharacters)
     a--;
     EXPECT_EQ(a.GetCharIndex(), 2u);
     EXPECT_EQ(a.GetWordAddr(), 100u);
-
-    CCharAddr copy(a);
-    EXPECT_EQ(static_cast<UINT>(copy), (2u << 22) | 100u);
 }
 
 TEST(CharAddr, WrapsAtBothEndsOfThe22BitStore)
@@ -138,9 +133,7 @@ TEST(CharacterSet, HasSixtyFourOneByteCharactersWithThePoundAtTwenty)
 {
     EXPECT_EQ(strlen(IclTab), 64u);
     EXPECT_EQ(IclTab[20], '\xA3');
-    EXPECT_EQ(IclTab[16], ' ');
     EXPECT_EQ(IclTab[32], '@');
-    EXPECT_EQ(IclTab[33], 'A');
     EXPECT_EQ(IclTab[60], '$');
     std::set<char> distinct(IclTab, IclTab + 64);
     EXPECT_EQ(distinct.size(), 64u);
@@ -174,19 +167,11 @@ TEST(OrderNames, PrintedNamesDifferFromTheCodesOnlyWhereExpected)
 {
     for (int code = 0; code < 128; ++code)
         ASSERT_NE(ONames[code], nullptr) << code;
-    EXPECT_STREQ(ONames[LDX], "LDX");
-    EXPECT_STREQ(ONames[SBSC], "SBSC");
-    EXPECT_STREQ(ONames[SMO], "SMO");
-    EXPECT_STREQ(ONames[SFP], "SFP");
     EXPECT_STREQ(ONames[SUSBY], "SUSBY");
-    EXPECT_STREQ(ONames[PERI], "PERI");
-    EXPECT_STREQ(ONames[RRQ], "RRQ");
     EXPECT_STREQ(ONames[FLOTE], "FLOAT");
 
     // Both codes of each branch pair print the even code's mnemonic.
     EXPECT_STREQ(ONames[BZE1], "BZE");
-    EXPECT_STREQ(ONames[BCHX1], "BCHX");
-    EXPECT_STREQ(ONames[BFP1], "BFP");
     for (int code = BZE; code <= BFP1; code += 2)
         EXPECT_STREQ(ONames[code], ONames[code + 1]) << code;
 
@@ -199,8 +184,6 @@ TEST(OrderNames, PrintedNamesDifferFromTheCodesOnlyWhereExpected)
         snprintf(octal, sizeof octal, "'%03oE", code);
         EXPECT_STREQ(ONames[code], octal);
     }
-    EXPECT_STREQ(ONames[I140], "'140");
-    EXPECT_STREQ(ONames[I177], "'177E");
 
     // Apart from the branch pairs every code has a name of its own.
     std::set<std::string> names(ONames, ONames + 128);
