@@ -467,61 +467,44 @@ TEST_F(Lamps, HdHoldLampIsLeftAlone)
 
 using Poll = PanelTest;
 
-TEST_F(Poll, DisconnectClearsTheDisplayAndEndsTheAllocation)
+TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
 {
-    Publish(PT_CR, "CR1912/1");
-    Open("-s");
-    frame->m_allocated = true;
-    frame->UpdateLights();
-    frame->ShowFilename("/data/deck.txt");
-    frame->m_ctlProgress->SetRange(500);
-    frame->m_ctlProgress->SetValue(400);
-    B().m_Disc = true;
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
-    EXPECT_FALSE(B().m_Disc);
-    EXPECT_FALSE(frame->m_allocated);
-    EXPECT_TRUE(frame->m_ctlCurrFile->Pane(false).text.empty());
-    EXPECT_EQ(frame->m_ctlProgress->GetValue(), 0);
-    // The lamp follows on the next tick.
-    EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
-    frame->OnTimer(tick);
-    EXPECT_FALSE(frame->m_ctlALLOCATE->IsLit(false));
-}
-
-TEST_F(Poll, DisconnectWithTheFileKeptOpenKeepsTheName)
-{
-    Publish(PT_TR, "TR1915/2");
-    Open("-s");
-    frame->m_allocated = true;
-    frame->UpdateLights();
-    EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
-    frame->ShowFilename("/data/tape.tp");
-    frame->m_ctlProgress->SetRange(500);
-    frame->m_ctlProgress->SetValue(400);
-    B().m_U.m_cr.m_DiscWhileFileOpen = true;
-    B().m_Disc = true;
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
-    EXPECT_FALSE(frame->m_allocated);
-    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, "tape.tp");
-    EXPECT_EQ(frame->m_ctlProgress->GetValue(), 400);
-    // Lamps are not touched in the disconnect tick.
-    EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
-}
-
-TEST_F(Poll, NonReaderIgnoresTheReaderOnlyKeepOpenByte)
-{
-    Publish(PT_TP, "TP1925/2");
-    Open("-s");
-    frame->m_allocated = true;
-    frame->ShowFilename("out.tpe");
-    B().m_U.m_cr.m_DiscWhileFileOpen = true;  // a byte of the punch's file name here
-    B().m_Disc = true;
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
-    EXPECT_FALSE(frame->m_allocated);
-    EXPECT_TRUE(frame->m_ctlCurrFile->Pane(false).text.empty());
+    struct Case {
+        const char* what;
+        BYTE type;
+        const char* periph;
+        bool keepOpen;
+        bool kept;
+        int gauge;  // -1: not looked at
+    };
+    for (Case c : {Case{"reader", PT_CR, "CR1912/1", false, false, 0},
+                   Case{"reader keeping its file", PT_TR, "TR1915/2", true, true, 400},
+                   // On a punch that byte belongs to its file name.
+                   Case{"punch", PT_TP, "TP1925/2", true, false, -1}}) {
+        SCOPED_TRACE(c.what);
+        Publish(c.type, c.periph);
+        Open("-s");
+        frame->m_allocated = true;
+        frame->UpdateLights();
+        frame->ShowFilename("/data/tape.tp");
+        frame->m_ctlProgress->SetRange(500);
+        frame->m_ctlProgress->SetValue(400);
+        B().m_U.m_cr.m_DiscWhileFileOpen = c.keepOpen;
+        B().m_Disc = true;
+        wxTimerEvent tick(frame->m_timer);
+        frame->OnTimer(tick);
+        EXPECT_FALSE(B().m_Disc);
+        EXPECT_FALSE(frame->m_allocated);
+        EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, c.kept ? "tape.tp" : "");
+        if (c.gauge >= 0) {
+            EXPECT_EQ(frame->m_ctlProgress->GetValue(), c.gauge);
+        }
+        // The lamps are left alone in the disconnect tick and follow on the next.
+        EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
+        frame->OnTimer(tick);
+        EXPECT_FALSE(frame->m_ctlALLOCATE->IsLit(false));
+        CloseAndFlush(frame);
+    }
 }
 
 TEST_F(Poll, GaugeShowsWhatIsLeftWithinItsRange)
