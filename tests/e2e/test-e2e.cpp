@@ -130,6 +130,23 @@ TEST_F(Panel, WaitsForALateBlockThenShowsItsTitle)
     EXPECT_TRUE(m_panel->Running());
 }
 
+TEST_F(Panel, WithoutAChannelListsThePeripheralsInChannelOrderAndAttachesToTheChosenOne)
+{
+    StartHost({"9:TP:TP1925/1:ops=19", "5:CR:CR1911/1:ops=15"});
+    StartPanel({"-M", std::to_string(m_machine)});
+    std::string dlg = FindWindow("^Select peripheral$");
+    ASSERT_FALSE(dlg.empty()) << m_panel->Stderr();
+    EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
+    // The first row, then the one below it: channel 9 lists after channel 5.
+    ClickAt(dlg, 60, 45);
+    Shell("xdotool key Down");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Shell("xdotool key Return");
+    EXPECT_FALSE(FindWindow("^U19 - TP1925/1$").empty()) << "attached to channel 9";
+    EXPECT_TRUE(FindWindow("^Select peripheral$", 100).empty());
+    EXPECT_TRUE(m_panel->Running());
+}
+
 TEST_F(Panel, ClosesWithStatus0WhenTheHostGoesDownAndReturnsToItsPlace)
 {
     StartHost({"6:LP:LP1933/1:closeonhostdown=1"});
