@@ -2,11 +2,19 @@
 // xdotool and ImageMagick.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "proc.h"
+#include "shm-block.h"
 
 namespace e2e {
 
@@ -104,5 +112,46 @@ inline void UsePrivateDesktop(const std::string& home)
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
 }
+
+// A scratch root with data/ and a private home for every test, a machine
+// number of its own and, on demand, dek-devhost publishing on it.
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs an X server";
+        m_machine = UniqueMachineNumber();
+        char dir[] = "/tmp/dek-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_root = dir;
+        std::filesystem::create_directories(m_root + "/home");
+        std::filesystem::create_directories(m_root + "/data");
+        UsePrivateDesktop(m_root + "/home");
+    }
+
+    void TearDown() override
+    {
+        m_host.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+
+    void StartHost(const std::vector<std::string>& periphs, const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> argv = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root};
+        for (const std::string& p : periphs) {
+            argv.push_back("--periph");
+            argv.push_back(p);
+        }
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        m_host.reset(new ChildProcess);
+        ASSERT_TRUE(m_host->Start(argv));
+        ASSERT_TRUE(m_host->WaitForLine("ready", 5000)) << m_host->Stderr();
+    }
+
+    UINT m_machine = 0;
+    std::string m_root;
+    std::unique_ptr<ChildProcess> m_host;
+};
 
 }  // namespace e2e

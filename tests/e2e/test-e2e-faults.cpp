@@ -30,20 +30,8 @@ int LampX(int n)
 }
 const int kLampY = 4 + 25;
 
-class Faults : public ::testing::Test {
+class Faults : public HostTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs an X server";
-        m_machine = UniqueMachineNumber();
-        char dir[] = "/tmp/dek-e2e-faults-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_root = dir;
-        std::filesystem::create_directories(m_root + "/home");
-        std::filesystem::create_directories(m_root + "/data");
-        UsePrivateDesktop(m_root + "/home");
-    }
-
     void TearDown() override
     {
         m_panels.clear();
@@ -51,8 +39,7 @@ protected:
         // A host killed or faulted leaves its objects behind.
         for (int ch = 0; ch < 100; ++ch)
             shm_unlink(ObjectName(ch).c_str());
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
+        HostTest::TearDown();
     }
 
     std::string ObjectName(int ch) const
@@ -72,18 +59,6 @@ protected:
         close(fd);
     }
 
-    void StartHost(const std::vector<std::string>& periphs)
-    {
-        std::vector<std::string> argv = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root};
-        for (const std::string& p : periphs) {
-            argv.push_back("--periph");
-            argv.push_back(p);
-        }
-        m_host.reset(new ChildProcess);
-        ASSERT_TRUE(m_host->Start(argv));
-        ASSERT_TRUE(m_host->WaitForLine("ready", 5000)) << m_host->Stderr();
-    }
-
     ChildProcess& StartPanel(int ch, bool started = false)
     {
         std::vector<std::string> argv = {DEK_PATH, "-M", std::to_string(m_machine), "-S", std::to_string(ch)};
@@ -101,9 +76,6 @@ protected:
         return p.TermSignal() != 0 ? -p.TermSignal() : p.ExitStatus();
     }
 
-    UINT m_machine = 0;
-    std::string m_root;
-    std::unique_ptr<ChildProcess> m_host;
     std::vector<std::unique_ptr<ChildProcess>> m_panels;
 };
 

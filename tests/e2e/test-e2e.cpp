@@ -33,41 +33,8 @@ bool WaitUntil(Pred done, int ms)
     return true;
 }
 
-class Panel : public ::testing::Test {
+class Panel : public HostTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs an X server";
-        m_machine = UniqueMachineNumber();
-        char dir[] = "/tmp/dek-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_root = dir;
-        std::filesystem::create_directories(m_root + "/home");
-        std::filesystem::create_directories(m_root + "/data");
-        UsePrivateDesktop(m_root + "/home");
-    }
-
-    void TearDown() override
-    {
-        m_panel.reset();
-        m_host.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-
-    void StartHost(const std::vector<std::string>& periphs, const std::vector<std::string>& extra = {})
-    {
-        std::vector<std::string> argv = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root};
-        for (const std::string& p : periphs) {
-            argv.push_back("--periph");
-            argv.push_back(p);
-        }
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        m_host.reset(new ChildProcess);
-        ASSERT_TRUE(m_host->Start(argv));
-        ASSERT_TRUE(m_host->WaitForLine("ready", 5000)) << m_host->Stderr();
-    }
-
     void StartPanel(const std::vector<std::string>& args)
     {
         std::vector<std::string> argv = {DEK_PATH};
@@ -89,9 +56,12 @@ protected:
         return m_panel->ExitStatus();
     }
 
-    UINT m_machine = 0;
-    std::string m_root;
-    std::unique_ptr<ChildProcess> m_host;
+    void TearDown() override
+    {
+        m_panel.reset();
+        HostTest::TearDown();
+    }
+
     std::unique_ptr<ChildProcess> m_panel;
 };
 
