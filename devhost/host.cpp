@@ -96,18 +96,25 @@ void Host::Show(const DeviceServer& server) const
     m_sink("end " + channel);
 }
 
+const FieldDef* Host::CommandField(const Command& command, DeviceServer** server)
+{
+    *server = Find(command.channel);
+    if (*server == nullptr) {
+        m_sink("error channel " + std::to_string(command.channel) + " is not published");
+        return nullptr;
+    }
+    const FieldDef* field = FindField(command.field, RecordFor((*server)->Desc().type, (*server)->Desc().model));
+    if (field == nullptr)
+        m_sink("error no field " + command.field + " in this block");
+    return field;
+}
+
 bool Host::SetField(const Command& command)
 {
-    DeviceServer* server = Find(command.channel);
-    if (server == nullptr) {
-        m_sink("error channel " + std::to_string(command.channel) + " is not published");
+    DeviceServer* server = nullptr;
+    const FieldDef* field = CommandField(command, &server);
+    if (field == nullptr)
         return false;
-    }
-    const FieldDef* field = FindField(command.field, RecordFor(server->Desc().type, server->Desc().model));
-    if (field == nullptr) {
-        m_sink("error no field " + command.field + " in this block");
-        return false;
-    }
     std::string error;
     if (!StoreFieldValue(server->Block(), *field, command.value, &error)) {
         m_sink("error " + error);
@@ -121,16 +128,10 @@ bool Host::SetField(const Command& command)
 
 bool Host::GetField(const Command& command)
 {
-    DeviceServer* server = Find(command.channel);
-    if (server == nullptr) {
-        m_sink("error channel " + std::to_string(command.channel) + " is not published");
+    DeviceServer* server = nullptr;
+    const FieldDef* field = CommandField(command, &server);
+    if (field == nullptr)
         return false;
-    }
-    const FieldDef* field = FindField(command.field, RecordFor(server->Desc().type, server->Desc().model));
-    if (field == nullptr) {
-        m_sink("error no field " + command.field + " in this block");
-        return false;
-    }
     m_sink("value " + std::to_string(command.channel) + " " + field->name + " " +
            FieldValueText(*server->Block(), *field));
     return true;

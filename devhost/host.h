@@ -6,6 +6,7 @@
 #include <string>
 #include "command.h"
 #include "device-server.h"
+#include "fields.h"
 #include "host-options.h"
 
 namespace DevHost {
@@ -34,6 +35,9 @@ private:
     // an unknown channel.
     bool ForEach(const Command& command, const std::function<void(DeviceServer&)>& action);
     void Show(const DeviceServer& server) const;
+    // The published block and field a set or get command names; null after
+    // reporting what is wrong.
+    const FieldDef* CommandField(const Command& command, DeviceServer** server);
     bool SetField(const Command& command);
     bool GetField(const Command& command);
 
