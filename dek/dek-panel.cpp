@@ -4,6 +4,7 @@
 #include <climits>
 #include <initializer_list>
 #include <cstdint>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -648,6 +649,15 @@ void DekFrame::ConfigureForDeviceType()
     }
 }
 
+// The settings store, or null when its file is one the panel leaves alone.
+static std::unique_ptr<wxFileConfig> OpenSettings()
+{
+    if (!SettingsFileIsUsable())
+        return nullptr;
+    return std::make_unique<wxFileConfig>(kAppName, kVendorName, wxEmptyString, wxEmptyString,
+                                          wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
+}
+
 wxString DekFrame::PlacementKey() const
 {
     return wxString::Format("Placement/Id-%u-%u", m_CPU, m_SI);
@@ -658,10 +668,10 @@ void DekFrame::RestorePlacement()
     // A damaged or unreadable settings file is reported by the store in
     // dialogs of its own; the panel just keeps its default position.
     wxLogNull quiet;
-    if (!SettingsFileIsUsable())
+    std::unique_ptr<wxFileConfig> settings = OpenSettings();
+    if (!settings)
         return;
-    wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
-                     wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
+    wxFileConfig& cfg = *settings;
     wxString key = PlacementKey();
     long x = -1;
     long y = -1;
@@ -827,14 +837,13 @@ void DekFrame::StorePlacement()
 {
     // Declared first so that it also covers the store's flush on closing.
     wxLogNull quiet;
-    if (!SettingsFileIsUsable())
+    std::unique_ptr<wxFileConfig> settings = OpenSettings();
+    if (!settings)
         return;
-    wxFileConfig cfg(kAppName, kVendorName, wxEmptyString, wxEmptyString,
-                     wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
     wxString key = PlacementKey();
     wxPoint pos = GetPosition();
-    cfg.Write(key + "/x", static_cast<long>(pos.x));
-    cfg.Write(key + "/y", static_cast<long>(pos.y));
+    settings->Write(key + "/x", static_cast<long>(pos.x));
+    settings->Write(key + "/y", static_cast<long>(pos.y));
 }
 
 void DekFrame::OnClose(wxCloseEvent& event)
