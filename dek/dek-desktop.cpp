@@ -107,10 +107,11 @@ void PreferX11Backend()
 
 void SetDekIcon(wxTopLevelWindow& window)
 {
-    // Drawn once: every window of the process shows the same icon.
-    static const wxIconBundle icons = LoadIcons();
-    if (!icons.IsEmpty())
-        window.SetIcons(icons);
+    // Drawn once: every window of the process shows the same icon. Kept to
+    // the end, past the toolkit's own clean-up, so never destroyed.
+    static const wxIconBundle* const icons = new wxIconBundle(LoadIcons());
+    if (!icons->IsEmpty())
+        window.SetIcons(*icons);
 }
 
 void ApplyFaceTips(DekFrame& frame, DekFace face)
