@@ -459,6 +459,8 @@ TEST_F(Buttons, RequestOnlyTypesRaiseAllocateWithoutADialog)
     for (BYTE type : {BYTE(PT_MX), BYTE(PT_40), BYTE(PT_PB)}) {
         SCOPED_TRACE(int(type));
         Started(type, "X", type == PT_40 ? PT_PT_SIMPLE : PT_NONE);
+        // A poll during the wait would redraw the lamps from the panel's state.
+        frame->m_timer.Stop();
         memset(&B().m_U, 0x5a, sizeof(SHAREA_PB));
         frame->m_ctlHOLD->Light(true, false);
         int allocs = 0;
