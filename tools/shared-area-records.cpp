@@ -209,9 +209,12 @@ RecordDoc Printer()
     F(m_Repertoire, "", "");
     F(m_LoadFormatLoop, "request", "load the format loop named in `m_FormatLoopName` (DATA)");
     F(m_FullUI, "", "");
-    F(m_IsDevice, "panel", "set true together with `m_Filename` by ALLOCATE");
-    F(m_Filename, "panel", "output file relative to `m_SystemRoot`, or a device name ending in a "
-                           "colon");
+    F(m_IsDevice, "panel", "set true together with `m_Filename` by every ALLOCATE, for a file as "
+                           "for a device");
+    F(m_Filename, "panel", "output file relative to `m_SystemRoot`, or a device name: a chosen "
+                           "dev_ file's name after the prefix, cut before its first '.' and ended "
+                           "by a colon (dev_lp0.txt gives lp0:), or whole when it has no '.' "
+                           "(DEV_PRN gives PRN)");
     F(m_FormatLoopName, "panel", "file name, without directory, of the chosen format loop");
     F(m_Chars, "", "");
 #undef F
