@@ -9,8 +9,7 @@
 #include "device-server.h"
 #include "fields.h"
 #include "host-options.h"
-#include "peri-enums.h"
-#include "peri-names.h"
+#include "peri-catalogue.h"
 #include "periph-desc.h"
 #include "publication.h"
 
