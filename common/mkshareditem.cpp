@@ -62,8 +62,8 @@ void CallPrevious(const struct sigaction& prev, int sig, siginfo_t* info, void* 
 void PassOn(int sig, siginfo_t* info, void* context, bool fault)
 {
     const struct sigaction prev = g_previousBusAction;
-    bool handled = (prev.sa_flags & SA_SIGINFO) || (prev.sa_handler != SIG_DFL && prev.sa_handler != SIG_IGN);
-    if (handled) {
+    // sa_handler and sa_sigaction share their storage.
+    if (prev.sa_handler != SIG_DFL && prev.sa_handler != SIG_IGN) {
         if (prev.sa_flags & SA_RESETHAND) {
             // A one-shot handler: later faults take the default action.
             g_previousBusAction.sa_flags &= ~SA_SIGINFO;
@@ -85,7 +85,7 @@ void PassOn(int sig, siginfo_t* info, void* context, bool fault)
 void OnBusError(int sig, siginfo_t* info, void* context)
 {
     // Only a fault carries an address; a sent signal carries its sender.
-    bool fault = info->si_code > 0;
+    bool fault = info->si_code > 0 && info->si_code != SI_KERNEL;
     if (fault && RescueGuardedBlock(reinterpret_cast<uintptr_t>(info->si_addr)))
         return;  // the faulting access is retried on the zero pages
     PassOn(sig, info, context, fault);
