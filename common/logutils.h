@@ -94,7 +94,7 @@ public:
     void SetSizeLimit(UINT limit, bool on);
     void SetLimiting(bool on);
     void SetDumpLabels(bool on);
-    // Flush the stream after every message and dump.
+    // When on, every message and dump is flushed at once.
     void SetFlush(bool on);
     // Pushes what has been written so far into the file; nothing when closed.
     void Flush();
@@ -105,7 +105,7 @@ public:
     void SetTrace(bool on);
     // Whether the program traces.
     bool GetTrace() const;
-    // Heading of the address column in control-word dumps, cut to 15 characters.
+    // Title of the N-field column of control-word dumps, cut to 15 characters.
     void SetNFieldLabel(const char* label);
     // The program's table of named store addresses; not copied, so it must outlive its use.
     void SetPMDefs(PPMENTRY entries, UINT count);
@@ -113,9 +113,7 @@ public:
     void SetG3Datum(UINT datum);
     // The program's symbol table for naming addresses; null prints numbers only.
     void SetSymbols(CSymbolTable* symbols);
-    // One level-0 line heading a control-word dump: the address column under the N-field
-    // label, then the columns that m_PrintOctal, m_PrintDecimal, m_PrintChars and
-    // m_PrintInst switch on.
+    // Level-0 column titles of a control-word dump: the N-field label, then the m_Print* columns.
     void PrintControlWordHeader();
 
     // One line: the length, then each byte as itself or, below 32, in hex.
