@@ -611,8 +611,8 @@ TEST_F(Buttons, InputFileGoesWithItsAbsolutePathAndSetsTheGauge)
 TEST_F(Buttons, TapeReaderDialogAndAnEmptyFileLeaveTheGauge)
 {
     Started(PT_TR, "TR1915/1", PT_TR1915_1);
-    // A poll during the wait would set the gauge from the host's counters;
-    // what is checked here is that the allocation itself leaves it alone.
+    // A poll inside the wait would set the gauge from the block (to 0 here);
+    // this is about what the allocation itself does.
     frame->m_timer.Stop();
     frame->m_ctlProgress->SetRange(77);
     frame->m_ctlProgress->SetValue(33);
