@@ -49,6 +49,48 @@ protected:
         return {"-M", std::to_string(m_machine), "-S", std::to_string(channel)};
     }
 
+    // `count` numbered lines "PREFIX n" in the data directory's file `name`.
+    void WriteDeck(const std::string& name, const std::string& prefix, int count) const
+    {
+        std::ofstream deck(m_root + "/data/" + name);
+        for (int i = 0; i < count; ++i)
+            deck << prefix << " " << i << "\n";
+    }
+
+    // A started panel on `channel`, found by its title and moved to the
+    // screen's corner so that its controls lie at known places. Empty when
+    // it did not appear.
+    std::string StartedPanelInTheCorner(int channel, const std::string& title)
+    {
+        StartPanel({"-M", std::to_string(m_machine), "-S", std::to_string(channel), "-s"});
+        std::string win = FindWindow(title);
+        if (!win.empty()) {
+            Shell("xdotool windowmove " + win + " 0 0");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        return win;
+    }
+
+    // Chooses `name` in the data directory with the real file dialog titled
+    // `title`. False when the dialog did not appear.
+    static bool ChooseInFileDialog(const std::string& title, const std::string& name)
+    {
+        std::string dlg = FindWindow(title);
+        if (dlg.empty())
+            return false;
+        Shell("xdotool mousemove --window " + dlg + " 200 200");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Shell("xdotool key ctrl+l");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The chooser opens in the data directory; a name typed into its
+        // location entry is taken there. (A whole path races the entry's
+        // completion of the other /tmp entries.)
+        Shell("xdotool type --delay 30 " + name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Shell("xdotool key Return");
+        return true;
+    }
+
     // Waits for the panel to end by itself and returns its status.
     int PanelStatus(int ms = 5000)
     {
@@ -175,17 +217,10 @@ TEST_F(Panel, HostGoingDownDuringTheFileDialogEndsThePanelOnceTheDialogIsDone)
 
 TEST_F(Panel, CardDeckAllocatedThroughTheFileDialogRunsToItsEnd)
 {
-    {
-        std::ofstream deck(m_root + "/data/deck.txt");
-        for (int i = 0; i < 40; ++i)
-            deck << "CARD " << i << "\n";
-    }
+    WriteDeck("deck.txt", "CARD", 40);
     StartHost({"5:CR:CR1912/1:ops=5,rate=1200"});
-    StartPanel({"-M", std::to_string(m_machine), "-S", "5", "-s"});
-    std::string win = FindWindow("^U05 - CR1912/1$");
+    std::string win = StartedPanelInTheCorner(5, "^U05 - CR1912/1$");
     ASSERT_FALSE(win.empty());
-    Shell("xdotool windowmove " + win + " 0 0");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     // ALLOCATE is the third lamp of the card reader's first row (after
     // START and DATA); sample its face near the lower left corner.
@@ -193,18 +228,7 @@ TEST_F(Panel, CardDeckAllocatedThroughTheFileDialogRunsToItsEnd)
     EXPECT_EQ(PixelAt(ax, ay), "0,127,0");
 
     ClickAt(win, 4 + 2 * 94 + 46, 4 + 25);
-    std::string dlg = FindWindow("^Select CR file for input$");
-    ASSERT_FALSE(dlg.empty()) << "no file dialog";
-    Shell("xdotool mousemove --window " + dlg + " 200 200");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool key ctrl+l");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    // The chooser opens in the data directory; a name typed into its location
-    // entry is taken there. (A whole path races the entry's completion of
-    // the other /tmp entries.)
-    Shell("xdotool type --delay 30 deck.txt");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Shell("xdotool key Return");
+    ASSERT_TRUE(ChooseInFileDialog("^Select CR file for input$", "deck.txt")) << "no file dialog";
 
     std::string served;
     ASSERT_TRUE(m_host->WaitForLine("served 5 allocate", 8000, &served));
@@ -230,29 +254,14 @@ int GaugeFill(int x, int y, int width)
 
 TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
 {
-    {
-        std::ofstream deck(m_root + "/data/deck.tpe");
-        for (int i = 0; i < 50; ++i)
-            deck << "TAPE LINE " << i << "\n";
-    }
+    WriteDeck("deck.tpe", "TAPE LINE", 50);
     StartHost({"6:TR:RP2602:rate=150"});
-    StartPanel({"-M", std::to_string(m_machine), "-S", "6", "-s"});
-    std::string win = FindWindow("^U06 - RP2602$");
+    std::string win = StartedPanelInTheCorner(6, "^U06 - RP2602$");
     ASSERT_FALSE(win.empty());
-    Shell("xdotool windowmove " + win + " 0 0");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     // Row 1 is the reader: ALLOCATE is its second lamp (no DATA button).
     ClickAt(win, 4 + 94 + 46, 4 + 25);
-    std::string dlg = FindWindow("^Select TR file for input$");
-    ASSERT_FALSE(dlg.empty()) << "no file dialog";
-    Shell("xdotool mousemove --window " + dlg + " 200 200");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool key ctrl+l");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool type --delay 30 deck.tpe");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Shell("xdotool key Return");
+    ASSERT_TRUE(ChooseInFileDialog("^Select TR file for input$", "deck.tpe")) << "no file dialog";
     std::string line;
     ASSERT_TRUE(m_host->WaitForLine("served 6 allocate", 8000, &line));
     EXPECT_NE(line.find("file=" + m_root + "/data/deck.tpe"), std::string::npos) << line;
