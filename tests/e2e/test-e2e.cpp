@@ -269,6 +269,7 @@ TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
     // The gauge (row 2, right of the file display) empties as the tape is
     // read; its bar is the middle of its height.
     const int gx = 4 + 60 + 92 + 4 + 300 + 4, gy = 4 + 50 + 4 + 25 + 7, gw = 160;
+    ASSERT_TRUE(WaitUntil([&] { return GaugeFill(gx, gy, gw) > 0; }, 5000)) << "the gauge never filled";
     std::vector<int> fills;
     bool ended = false;
     auto deadline = Clock::now() + std::chrono::seconds(20);
