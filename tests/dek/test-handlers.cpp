@@ -635,14 +635,14 @@ TEST_F(Buttons, InputFileGoesWithItsAbsolutePathAndSetsTheGauge)
 TEST_F(Buttons, TapeReaderDialogAndAnEmptyFileLeaveTheGauge)
 {
     Started(PT_TR, "TR1915/1", PT_TR1915_1);
+    // A poll inside the wait would set the gauge from the block (to 0 here);
+    // this is about what the allocation itself does.
+    frame->m_timer.Stop();
     frame->m_ctlProgress->SetRange(77);
     frame->m_ctlProgress->SetValue(33);
     StartHost({{&B().m_Allocate, [&] { B().m_U.m_cr.m_Filesize = 0; }}});
     wxString longPath = "/d/" + wxString('n', 300);
     watch.answers = {{longPath, wxString('n', 300)}};
-    // A poll during a slow wait would rightly follow the empty file; this is
-    // about what the allocation itself leaves.
-    frame->m_timer.Stop();
     Click(ID_ALLOCATE);
     ASSERT_EQ(watch.dialogs.size(), 1u);
     EXPECT_EQ(watch.dialogs[0].first, "Select TR file for input");
