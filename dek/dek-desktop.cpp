@@ -87,6 +87,8 @@ wxWindow* TipTarget(DekFrame& f, DekControl control)
         return f.m_ctlHOLD2;
     case DekControl::Allocate2:
         return f.m_ctlALLOCATE2;
+    case DekControl::PunchFile:
+        return f.m_ctlPunchFile;
     case DekControl::SendPQ:
         return f.m_ctlBtn1;
     case DekControl::Q:

@@ -4,6 +4,7 @@
 
 #include "peri-enums.h"
 #include "peri-names.h"
+#include "reader-fields.h"
 
 DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp)
 {
@@ -11,7 +12,7 @@ DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp)
     case PT_TR:
         if (periph == "TR1915/1" || periph == "TR1916/1")
             return DekFace::OnOffReader;
-        if (periph == "RP2601" || periph == "RP2602")
+        if (SAUtils::IsReaderPunchModel(periph))
             return DekFace::ReaderPunch;
         return DekFace::Reader;
     case PT_TP:
@@ -43,11 +44,6 @@ bool FaceFollowsAnInputFile(DekFace face)
 {
     return face == DekFace::Reader || face == DekFace::OnOffReader || face == DekFace::ReaderPunch ||
            face == DekFace::CardReader;
-}
-
-bool FaceClearsKeepOpen(DekFace face)
-{
-    return face == DekFace::Reader || face == DekFace::OnOffReader || face == DekFace::CardReader;
 }
 
 namespace {
@@ -88,7 +84,9 @@ const FaceTip kFaceTips[] = {
     {F::ReaderPunch, C::Allocate, "ALLOCATE: choose the paper tape to read; acts on a started panel"},
     {F::ReaderPunch, C::Hold, kReaderHoldTip},
     {F::ReaderPunch, C::Hold2, "HOLD: the punch unit's hold request to the host; acts at any time"},
-    {F::ReaderPunch, C::Allocate2, "ALLOCATE: the punch unit's allocate request to the host; acts at any time"},
+    {F::ReaderPunch, C::Allocate2,
+     "ALLOCATE: ask the host to allocate the punch unit, which names its output file; acts at any time"},
+    {F::ReaderPunch, C::PunchFile, "The output file of the punch unit, as the host named it"},
 
     {F::Punch, C::Start, kStartTip},
     {F::Punch, C::Allocate,

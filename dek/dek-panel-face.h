@@ -33,10 +33,6 @@ DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp);
 // The face shows the input file's name and progress.
 bool FaceFollowsAnInputFile(DekFace face);
 
-// Attaching clears the reader's keep-open byte. Not for a reader-punch,
-// whose record puts its reader file name over that byte.
-bool FaceClearsKeepOpen(DekFace face);
-
 // The controls of a face that carry a tooltip.
 enum class DekControl {
     Start,
@@ -50,6 +46,7 @@ enum class DekControl {
     Progress,
     Hold2,
     Allocate2,
+    PunchFile,
     SendPQ,
     Q,
     P,
