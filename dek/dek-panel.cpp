@@ -791,6 +791,9 @@ bool DekFrame::LoseBlock()
     m_timer.Stop();
     SAUtils::ReleaseSharedArea(m_share, m_shareSize);
     m_share = nullptr;
+    // The program ends without closing its window, so the placement is kept
+    // here, before the message that the operator may leave standing.
+    StorePlacement();
     {
         BusyScope busy(*this);
         ErrorBox(why);

@@ -58,12 +58,22 @@ TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
     }
 }
 
-TEST_F(Lost, ChangedVersionEndsThePanelWithTheMismatchMessage)
+// The program ends without closing its window: the placement must already
+// be in the settings file when it does.
+TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
 {
     Started(PT_LP);
+    frame->Move(150, 90);
+    const wxString key = wxString::Format("Placement/Id-%u-%u/x", m_machine, m_chan);
+    long storedAtExit = -1;
+    DekHooks::Get().endProcess = [&](int status) {
+        watch.exits.push_back(status);
+        storedAtExit = wxFileConfig("dek", "VOV 1900-Edarodizadu").ReadLong(key, -1);
+    };
     B().m_Version = 0x89000070;
     wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kMismatch));
     EXPECT_EQ(watch.exits, std::vector<int>{1});
+    EXPECT_EQ(storedAtExit, 150);
     EXPECT_FALSE(frame);
 }
 
