@@ -61,6 +61,11 @@ wxString VersionMismatchText()
     return wxString::Format("Shared area version mismatch\nExpected 0x%08X", SHAREBASE_VERSION);
 }
 
+wxString SizeInvalidText(UINT claimed, size_t mapped)
+{
+    return wxString::Format("Shared area size invalid\nThe block claims %u bytes; %zu are mapped", claimed, mapped);
+}
+
 const char* const kSharedAreaLostText = "Shared area lost\nThe emulator host removed or shrank the block";
 
 // A flag of the block taken as its byte. The host may leave any value in it,
@@ -542,6 +547,18 @@ bool DekFrame::ParseArgs()
     return ok;
 }
 
+// Why a freshly mapped block cannot be used, or nothing. A block that claims
+// to be shorter than the header and device records it must hold, or longer
+// than the object really is, is as unusable as one of another version.
+static wxString AttachRefusal(const S_SHAREBASE& b, size_t mapped)
+{
+    if (b.m_Version != SHAREBASE_VERSION)
+        return VersionMismatchText();
+    if (!ClaimedSizeFits(b.m_SharedAreaSize, mapped))
+        return SizeInvalidText(b.m_SharedAreaSize, mapped);
+    return wxString();
+}
+
 bool DekFrame::ConnectSharedArea()
 {
     char name[64];
@@ -551,11 +568,9 @@ bool DekFrame::ConnectSharedArea()
     while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped)) == nullptr)
         wxMilliSleep(100);
 
-    // A block that claims to be shorter than the header and device records
-    // it must hold, or longer than the object really is, is as unusable as
-    // one of another version.
-    if (p->m_Version != SHAREBASE_VERSION || !ClaimedSizeFits(p->m_SharedAreaSize, mapped)) {
-        ErrorBox(VersionMismatchText());
+    wxString refusal = AttachRefusal(*p, mapped);
+    if (!refusal.empty()) {
+        ErrorBox(refusal);
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
     }

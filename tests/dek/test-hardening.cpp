@@ -127,11 +127,15 @@ TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
     // Neighbours mapped just before the panel's block: a release of the
     // claimed length would take them with it.
     TestBlock neighbour(m_machine, 30);
-    for (UINT claim : {0u, 1u, 0x80000000u}) {
+    const std::pair<UINT, const char*> cases[] = {
+        {0u, "0"}, {1u, "1"}, {0x80000000u, "2147483648"}, {sizeof(S_SHAREBASE) + 1, "35073"}};
+    for (const auto& [claim, shown] : cases) {
         SCOPED_TRACE(claim);
         watch.exits.clear();
         Publish(PT_TR).m_SharedAreaSize = claim;
-        wxTEST_DIALOG(Open(), ErrorBox(kMismatch));
+        const std::string why = std::string("Shared area size invalid\nThe block claims ") + shown +
+                                " bytes; 35072 are mapped";
+        wxTEST_DIALOG(Open(), ErrorBox(why));
         EXPECT_EQ(watch.exits, std::vector<int>{1});
         EXPECT_EQ(frame->m_share, nullptr);
         EXPECT_TRUE(IsMapped(neighbour.Bytes()));
