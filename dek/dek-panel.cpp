@@ -6,10 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/stat.h>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -28,6 +25,7 @@
 #include "dek-buttons.h"
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
+#include "dek-placement.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -222,39 +220,6 @@ DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, 
     t.shown = path;
     t.rel = path.Mid(len + 1);
     return t;
-}
-
-bool LooksLikeSettingsText(const std::string& bytes)
-{
-    bool lineStart = true;
-    for (unsigned char c : bytes) {
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)
-            return false;
-        // An entry without a name makes the store assert.
-        if (lineStart && c == '=')
-            return false;
-        if (c == '\n')
-            lineStart = true;
-        else if (c != ' ' && c != '\t')
-            lineStart = false;
-    }
-    return bytes.empty() || !wxString::FromUTF8(bytes.data(), bytes.size()).empty();
-}
-
-bool SettingsFileIsUsable()
-{
-    // The store would assert on some damage and rewrite a file that is not
-    // text in its own reading of it: such a file is neither read nor
-    // written, and the placement is simply not kept.
-    wxString path = wxFileConfig::GetLocalFileName(kAppName);
-    struct stat st;
-    if (stat(path.fn_str(), &st) != 0)
-        return true;
-    if (!S_ISREG(st.st_mode))
-        return false;
-    std::ifstream in(path.fn_str(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return !in.bad() && LooksLikeSettingsText(bytes);
 }
 
 bool ClaimedSizeFits(UINT claimed, size_t mapped)
@@ -667,7 +632,10 @@ void DekFrame::ConfigureForDeviceType()
 // The settings store, or null when its file is one the panel leaves alone.
 static std::unique_ptr<wxFileConfig> OpenSettings()
 {
-    if (!SettingsFileIsUsable())
+    // The store would assert on some damage, or lose what it read when it
+    // writes the file back: such a file is neither read nor written, and the
+    // placement is simply not kept.
+    if (!SettingsFileIsUsable(wxFileConfig::GetLocalFileName(kAppName)))
         return nullptr;
     return std::make_unique<wxFileConfig>(kAppName, kVendorName, wxEmptyString, wxEmptyString,
                                           wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);

@@ -79,14 +79,6 @@ struct DekOutputTarget {
 };
 DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot);
 
-// The settings file's bytes are text the store can read back and write
-// again: UTF-8 without control characters other than tabs and line ends,
-// and no entry without a name.
-bool LooksLikeSettingsText(const std::string& bytes);
-
-// The per-user settings file is absent, or a plain file of such text.
-bool SettingsFileIsUsable();
-
 // A block's m_SharedAreaSize is believable when it covers a whole block and
 // no more than the object that was mapped.
 bool ClaimedSizeFits(UINT claimed, size_t mapped);
