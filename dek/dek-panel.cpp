@@ -7,6 +7,7 @@
 #include <memory>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -641,6 +642,14 @@ static std::unique_ptr<wxFileConfig> OpenSettings()
                                           wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
 }
 
+static std::vector<wxRect> DisplayClientAreas()
+{
+    std::vector<wxRect> areas;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
+        areas.push_back(wxDisplay(i).GetClientArea());
+    return areas;
+}
+
 wxString DekFrame::PlacementKey() const
 {
     return wxString::Format("Placement/Id-%u-%u", m_CPU, m_SI);
@@ -666,11 +675,14 @@ void DekFrame::RestorePlacement()
     int yi = static_cast<int32_t>(y);
     if (xi < 0 || yi < 0)
         return;
-    // A stored corner that lies on no display (another screen layout, a
-    // damaged settings file) would hide the panel: keep the default then.
-    if (wxDisplay::GetFromPoint(wxPoint(xi, yi)) == wxNOT_FOUND)
-        return;
-    Move(xi, yi);
+    // The screens may have changed since the position was stored: the
+    // whole window goes onto the display that would hold most of it. The
+    // size is the one the toolkit asks for, at least the minimum of the full
+    // layout, which a window manager enforces; without one the window may
+    // come out smaller, and then still lies wholly on the display.
+    std::vector<wxRect> displays = DisplayClientAreas();
+    if (!displays.empty())
+        Move(PlacedPosition(wxPoint(xi, yi), GetSize(), displays));
 }
 
 bool DekFrame::IsReader() const

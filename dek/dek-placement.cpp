@@ -146,3 +146,60 @@ bool SettingsFileIsUsable(const wxString& path)
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return !in.bad() && LooksLikeSettingsText(bytes);
 }
+
+// ---------------------------------------------------------------------------
+// Where a stored placement puts the window
+
+namespace {
+
+// How far two spans along one axis share (positive) or miss each other
+// (negative). In 64 bits: a stored coordinate may be as large as INT_MAX.
+int64_t Shared(int64_t a, int64_t aLen, int64_t b, int64_t bLen)
+{
+    return std::min(a + aLen, b + bLen) - std::max(a, b);
+}
+
+int64_t Overlap(const wxRect& a, const wxRect& b)
+{
+    const int64_t w = Shared(a.x, a.width, b.x, b.width);
+    const int64_t h = Shared(a.y, a.height, b.y, b.height);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+// How far apart two rectangles lie, squared; 0 when they touch or overlap.
+int64_t GapSquared(const wxRect& a, const wxRect& b)
+{
+    const int64_t dx = std::min(int64_t(0), Shared(a.x, a.width, b.x, b.width));
+    const int64_t dy = std::min(int64_t(0), Shared(a.y, a.height, b.y, b.height));
+    return dx * dx + dy * dy;
+}
+
+// The display that holds the largest part of the window, or, when none holds
+// any of it, the nearest; the first of equals.
+size_t HomeDisplay(const wxRect& window, const std::vector<wxRect>& displays)
+{
+    size_t best = 0;
+    for (size_t i = 1; i < displays.size(); ++i) {
+        const int64_t have = Overlap(window, displays[i]);
+        const int64_t had = Overlap(window, displays[best]);
+        const bool nearer = GapSquared(window, displays[i]) < GapSquared(window, displays[best]);
+        if (have > had || (had == 0 && nearer))
+            best = i;
+    }
+    return best;
+}
+
+// `from` moved just into [low, low + room - extent]; to `low` when the
+// extent is larger than the room.
+int ClampInto(int from, int extent, int low, int room)
+{
+    return std::max(low, std::min(from, low + room - extent));
+}
+
+}  // namespace
+
+wxPoint PlacedPosition(const wxPoint& stored, const wxSize& size, const std::vector<wxRect>& displays)
+{
+    const wxRect& area = displays[HomeDisplay(wxRect(stored, size), displays)];
+    return wxPoint(ClampInto(stored.x, size.x, area.x, area.width), ClampInto(stored.y, size.y, area.y, area.height));
+}

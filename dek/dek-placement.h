@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include <wx/gdicmn.h>
 #include <wx/string.h>
 
 // The settings store (wxFileConfig) can read these bytes as its file and
@@ -15,3 +17,10 @@ bool LooksLikeSettingsText(const std::string& bytes);
 
 // The settings file at `path` is absent, or a plain file of such text.
 bool SettingsFileIsUsable(const wxString& path);
+
+// Where a window of `size` goes for a stored top-left corner: onto the
+// display (given by its client area) that holds the largest part of it, or
+// the nearest one when none does, moved just far enough to lie wholly in
+// that area (its top-left corner first when the window is larger).
+// `displays` must not be empty.
+wxPoint PlacedPosition(const wxPoint& stored, const wxSize& size, const std::vector<wxRect>& displays);
