@@ -299,9 +299,10 @@ DekFrame::DekFrame()
       m_shareSize(0)
 {
     BuildLayout();
-    for (wxWindow* w : std::initializer_list<wxWindow*>{
-             m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
-             m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP})
+    // The P/Q controls do not exist yet (CreatePQControls).
+    for (wxWindow* w : std::initializer_list<wxWindow*>{m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile,
+                                                        m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2, m_ctlSTOP2,
+                                                        m_ctlDATA2})
         w->Hide();
 
     if (!ParseArgs()) {
@@ -393,9 +394,6 @@ void DekFrame::BuildLayout()
     m_ctlCurrFile = MakeBtn(wxID_ANY, wxSize(300, 36));
 
     m_ctlProgress = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(160, 20), wxGA_HORIZONTAL);
-    m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
-    m_ctlQ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
-    m_ctlP = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
 
     wxBoxSizer* row1 = new wxBoxSizer(wxHORIZONTAL);
     row1->Add(m_ctlSTART, 0, wxRIGHT, 2);
@@ -418,14 +416,14 @@ void DekFrame::BuildLayout()
     row3->Add(m_ctlSTOP2, 0, wxRIGHT, 2);
     row3->Add(m_ctlDATA2, 0, 0, 0);
 
+    // Only the labels: the button and entries that go between them are
+    // created for the one type that shows them (CreatePQControls).
     wxBoxSizer* row4 = new wxBoxSizer(wxHORIZONTAL);
-    row4->Add(m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
     row4->Add(new wxStaticText(this, wxID_ANY, "Q:", wxDefaultPosition, wxDefaultSize, 0), 0,
               wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
-    row4->Add(m_ctlQ, 0, wxRIGHT, 6);
     row4->Add(new wxStaticText(this, wxID_ANY, "P:", wxDefaultPosition, wxDefaultSize, 0), 0,
               wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
-    row4->Add(m_ctlP, 0, 0, 0);
+    m_rowPQ = row4;
 
     wxBoxSizer* column = new wxBoxSizer(wxVERTICAL);
     column->Add(row1, 0, wxALL, 4);
@@ -433,6 +431,19 @@ void DekFrame::BuildLayout()
     column->Add(row3, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
     column->Add(row4, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
     SetSizerAndFit(column, true);
+}
+
+// The P/Q interface's button and entries, in their places around the labels.
+// Built for that type alone: the push button and the entries cost more to
+// create than all the lamp buttons together, and no other face shows them.
+void DekFrame::CreatePQControls()
+{
+    m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlQ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlP = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+    m_rowPQ->Insert(0, m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
+    m_rowPQ->Insert(2, m_ctlQ, 0, wxRIGHT, 6);
+    m_rowPQ->Insert(4, m_ctlP, 0, 0, 0);
 }
 
 void DekFrame::SetInitialFaces()
@@ -615,9 +626,7 @@ void DekFrame::ConfigureForDeviceType()
         m_ctlHOLD->SetText("Allocate", false);
         break;
     case DekFace::PQInterface:
-        m_ctlBtn1->Show(true);
-        m_ctlQ->Show(true);
-        m_ctlP->Show(true);
+        CreatePQControls();
         break;
     case DekFace::Punch:
     case DekFace::Plain:
@@ -993,7 +1002,7 @@ void DekFrame::OnData(wxCommandEvent& WXUNUSED(event))
 
 void DekFrame::OnButton1(wxCommandEvent& WXUNUSED(event))
 {
-    if (m_share == nullptr || m_periType != PT_40)
+    if (m_share == nullptr || m_periType != PT_40 || m_ctlQ == nullptr || m_ctlP == nullptr)
         return;
     UINT q = 0;
     UINT p = 0;

@@ -14,6 +14,7 @@
 #include "sharebase.h"
 
 class IclButton;
+class wxBoxSizer;
 class wxButton;
 class wxFileDialog;
 class wxGauge;
@@ -125,6 +126,7 @@ public:
     IclButton* m_ctlDATA2;
     IclButton* m_ctlCurrFile;
     wxGauge* m_ctlProgress;
+    // The P/Q interface's controls: null on every other type.
     wxButton* m_ctlBtn1;
     wxTextCtrl* m_ctlQ;
     wxTextCtrl* m_ctlP;
@@ -182,6 +184,7 @@ private:
     bool IsReader() const;
     wxString SystemRoot() const;
     wxString PlacementKey() const;
+    void CreatePQControls();
     void RestorePlacement();
     void StorePlacement();
     void UpdateGauge();
@@ -194,6 +197,7 @@ private:
 
     bool m_ended = false;
     int m_iconizeRequests = 0;
+    wxBoxSizer* m_rowPQ = nullptr;  // the row of the labels "Q:" and "P:"; owned by the frame's sizer
     class BusyScope;
     void LeaveBusy();
 

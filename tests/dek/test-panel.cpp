@@ -161,19 +161,20 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
                         static_cast<wxWindow*>(frame->m_ctlProgress), static_cast<wxWindow*>(frame->m_ctlCurrFile),
                         static_cast<wxWindow*>(frame->m_ctlHOLD2), static_cast<wxWindow*>(frame->m_ctlALLOCATE2),
                         static_cast<wxWindow*>(frame->m_ctlSTART2), static_cast<wxWindow*>(frame->m_ctlSTOP2),
-                        static_cast<wxWindow*>(frame->m_ctlDATA2), static_cast<wxWindow*>(frame->m_ctlBtn1),
-                        static_cast<wxWindow*>(frame->m_ctlQ), static_cast<wxWindow*>(frame->m_ctlP)})
+                        static_cast<wxWindow*>(frame->m_ctlDATA2)})
         EXPECT_FALSE(w->IsShown()) << w->GetId();
+    // The P/Q controls come with the P/Q interface's configuration alone.
+    EXPECT_EQ(frame->m_ctlBtn1, nullptr);
+    EXPECT_EQ(frame->m_ctlQ, nullptr);
+    EXPECT_EQ(frame->m_ctlP, nullptr);
 
     // Ids and sizes of the lamp buttons.
     EXPECT_EQ(frame->m_ctlHOLD->GetId(), ID_HOLD);
     EXPECT_EQ(frame->m_ctlDATA2->GetId(), ID_DATA2);
-    EXPECT_EQ(frame->m_ctlBtn1->GetId(), ID_BUTTON1);
     EXPECT_EQ(frame->m_ctlSTART->GetSize(), wxSize(92, 50));
     EXPECT_EQ(frame->m_ctlOperNO->GetSize(), wxSize(60, 50));
     EXPECT_EQ(frame->m_ctlCurrFile->GetSize(), wxSize(300, 36));
     EXPECT_EQ(frame->m_ctlProgress->GetRange(), 100);
-    EXPECT_EQ(frame->m_ctlBtn1->GetLabel(), "Send P/Q");
 
     // The split START: dark green "START" over a lit unlabelled half.
     const IclButton& start = *frame->m_ctlSTART;
@@ -343,9 +344,13 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
         EXPECT_EQ(frame->m_ctlProgress->IsShown(), row.file);
         EXPECT_EQ(frame->m_ctlHOLD2->IsShown(), row.secondUnit);
         EXPECT_EQ(frame->m_ctlALLOCATE2->IsShown(), row.secondUnit);
-        EXPECT_EQ(frame->m_ctlBtn1->IsShown(), row.pq);
-        EXPECT_EQ(frame->m_ctlQ->IsShown(), row.pq);
-        EXPECT_EQ(frame->m_ctlP->IsShown(), row.pq);
+        // Created for the P/Q interface only, and then shown.
+        for (wxWindow* pq : std::initializer_list<wxWindow*>{frame->m_ctlBtn1, frame->m_ctlQ, frame->m_ctlP})
+            EXPECT_EQ(pq != nullptr && pq->IsShown(), row.pq);
+        if (row.pq) {
+            EXPECT_EQ(frame->m_ctlBtn1->GetId(), ID_BUTTON1);
+            EXPECT_EQ(frame->m_ctlBtn1->GetLabel(), "Send P/Q");
+        }
 
         EXPECT_TRUE(frame->m_ctlOperNO->IsShown());
         EXPECT_TRUE(frame->m_ctlENG->IsShown());
