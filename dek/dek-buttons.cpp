@@ -131,10 +131,10 @@ void IclButton::Light(bool on, bool top)
     Invalidate();
 }
 
+// Also with an unchanged value: it is the way to have the panes measured
+// again, e.g. after SetNoEdges on a button that has already been painted.
 void IclButton::Split(bool on)
 {
-    if (m_split == on)
-        return;
     m_split = on;
     m_initDone = false;
     Invalidate();

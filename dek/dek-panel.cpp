@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -29,6 +27,7 @@
 #include "dek-desktop.h"
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
+#include "dek-placement.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -60,6 +59,11 @@ void ErrorBox(const wxString& msg)
 wxString VersionMismatchText()
 {
     return wxString::Format("Shared area version mismatch\nExpected 0x%08X", SHAREBASE_VERSION);
+}
+
+wxString SizeInvalidText(UINT claimed, size_t mapped)
+{
+    return wxString::Format("Shared area size invalid\nThe block claims %u bytes; %zu are mapped", claimed, mapped);
 }
 
 const char* const kSharedAreaLostText = "Shared area lost\nThe emulator host removed or shrank the block";
@@ -220,39 +224,6 @@ DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, 
     return t;
 }
 
-bool LooksLikeSettingsText(const std::string& bytes)
-{
-    bool lineStart = true;
-    for (unsigned char c : bytes) {
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)
-            return false;
-        // An entry without a name makes the store assert.
-        if (lineStart && c == '=')
-            return false;
-        if (c == '\n')
-            lineStart = true;
-        else if (c != ' ' && c != '\t')
-            lineStart = false;
-    }
-    return bytes.empty() || !wxString::FromUTF8(bytes.data(), bytes.size()).empty();
-}
-
-bool SettingsFileIsUsable()
-{
-    // The store would assert on some damage and rewrite a file that is not
-    // text in its own reading of it: such a file is neither read nor
-    // written, and the placement is simply not kept.
-    wxString path = wxFileConfig::GetLocalFileName(kAppName);
-    struct stat st;
-    if (stat(path.fn_str(), &st) != 0)
-        return true;
-    if (!S_ISREG(st.st_mode))
-        return false;
-    std::ifstream in(path.fn_str(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return !in.bad() && LooksLikeSettingsText(bytes);
-}
-
 bool ClaimedSizeFits(UINT claimed, size_t mapped)
 {
     return claimed >= sizeof(S_SHAREBASE) && claimed <= mapped;
@@ -331,9 +302,10 @@ DekFrame::DekFrame()
 {
     BuildLayout();
     SetDekIcon(*this);
-    for (wxWindow* w : std::initializer_list<wxWindow*>{
-             m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
-             m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP, m_ctlPunchFile})
+    // The P/Q controls do not exist yet (CreatePQControls).
+    for (wxWindow* w : std::initializer_list<wxWindow*>{m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile,
+                                                        m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2, m_ctlSTOP2,
+                                                        m_ctlDATA2, m_ctlPunchFile})
         w->Hide();
 
     if (!ParseArgs()) {
@@ -426,9 +398,6 @@ void DekFrame::BuildLayout()
     m_ctlPunchFile = MakeBtn(wxID_ANY, wxSize(300, 36));
 
     m_ctlProgress = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(160, 20), wxGA_HORIZONTAL);
-    m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
-    m_ctlQ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
-    m_ctlP = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
 
     wxBoxSizer* row1 = new wxBoxSizer(wxHORIZONTAL);
     row1->Add(m_ctlSTART, 0, wxRIGHT, 2);
@@ -452,14 +421,14 @@ void DekFrame::BuildLayout()
     row3->Add(m_ctlDATA2, 0, 0, 0);
     row3->Add(m_ctlPunchFile, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, 2);
 
+    // Only the labels: the button and entries that go between them are
+    // created for the one type that shows them (CreatePQControls).
     wxBoxSizer* row4 = new wxBoxSizer(wxHORIZONTAL);
-    row4->Add(m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
     row4->Add(new wxStaticText(this, wxID_ANY, "Q:", wxDefaultPosition, wxDefaultSize, 0), 0,
               wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
-    row4->Add(m_ctlQ, 0, wxRIGHT, 6);
     row4->Add(new wxStaticText(this, wxID_ANY, "P:", wxDefaultPosition, wxDefaultSize, 0), 0,
               wxRIGHT | wxALIGN_CENTER_VERTICAL, 2);
-    row4->Add(m_ctlP, 0, 0, 0);
+    m_rowPQ = row4;
 
     wxBoxSizer* column = new wxBoxSizer(wxVERTICAL);
     column->Add(row1, 0, wxALL, 4);
@@ -467,6 +436,19 @@ void DekFrame::BuildLayout()
     column->Add(row3, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
     column->Add(row4, 0, wxLEFT | wxRIGHT | wxBOTTOM, 4);
     SetSizerAndFit(column, true);
+}
+
+// The P/Q interface's button and entries, in their places around the labels.
+// Built for that type alone: the push button and the entries cost more to
+// create than all the lamp buttons together, and no other face shows them.
+void DekFrame::CreatePQControls()
+{
+    m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlQ = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+    m_ctlP = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0);
+    m_rowPQ->Insert(0, m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
+    m_rowPQ->Insert(2, m_ctlQ, 0, wxRIGHT, 6);
+    m_rowPQ->Insert(4, m_ctlP, 0, 0, 0);
 }
 
 void DekFrame::SetInitialFaces()
@@ -552,6 +534,18 @@ bool DekFrame::ParseArgs()
     return ok;
 }
 
+// Why a freshly mapped block cannot be used, or nothing. A block that claims
+// to be shorter than the header and device records it must hold, or longer
+// than the object really is, is as unusable as one of another version.
+static wxString AttachRefusal(const S_SHAREBASE& b, size_t mapped)
+{
+    if (b.m_Version != SHAREBASE_VERSION)
+        return VersionMismatchText();
+    if (!ClaimedSizeFits(b.m_SharedAreaSize, mapped))
+        return SizeInvalidText(b.m_SharedAreaSize, mapped);
+    return wxString();
+}
+
 bool DekFrame::ConnectSharedArea()
 {
     char name[64];
@@ -561,11 +555,9 @@ bool DekFrame::ConnectSharedArea()
     while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped)) == nullptr)
         wxMilliSleep(100);
 
-    // A block that claims to be shorter than the header and device records
-    // it must hold, or longer than the object really is, is as unusable as
-    // one of another version.
-    if (p->m_Version != SHAREBASE_VERSION || !ClaimedSizeFits(p->m_SharedAreaSize, mapped)) {
-        ErrorBox(VersionMismatchText());
+    wxString refusal = AttachRefusal(*p, mapped);
+    if (!refusal.empty()) {
+        ErrorBox(refusal);
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
     }
@@ -644,9 +636,7 @@ void DekFrame::ConfigureForDeviceType()
         m_ctlHOLD->SetText("Allocate", false);
         break;
     case DekFace::PQInterface:
-        m_ctlBtn1->Show(true);
-        m_ctlQ->Show(true);
-        m_ctlP->Show(true);
+        CreatePQControls();
         break;
     case DekFace::Punch:
     case DekFace::CardPunch:
@@ -666,10 +656,21 @@ void DekFrame::ConfigureForDeviceType()
 // The settings store, or null when its file is one the panel leaves alone.
 static std::unique_ptr<wxFileConfig> OpenSettings()
 {
-    if (!SettingsFileIsUsable())
+    // The store would assert on some damage, or lose what it read when it
+    // writes the file back: such a file is neither read nor written, and the
+    // placement is simply not kept.
+    if (!SettingsFileIsUsable(wxFileConfig::GetLocalFileName(kAppName)))
         return nullptr;
     return std::make_unique<wxFileConfig>(kAppName, kVendorName, wxEmptyString, wxEmptyString,
                                           wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE);
+}
+
+static std::vector<wxRect> DisplayClientAreas()
+{
+    std::vector<wxRect> areas;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
+        areas.push_back(wxDisplay(i).GetClientArea());
+    return areas;
 }
 
 wxString DekFrame::PlacementKey() const
@@ -697,11 +698,15 @@ void DekFrame::RestorePlacement()
     int yi = static_cast<int32_t>(y);
     if (xi < 0 || yi < 0)
         return;
-    // A stored corner that lies on no display (another screen layout, a
-    // damaged settings file) would hide the panel: keep the default then.
-    if (wxDisplay::GetFromPoint(wxPoint(xi, yi)) == wxNOT_FOUND)
+    // The screens may have changed since the position was stored: the
+    // whole window goes onto the display that would hold most of it. The
+    // size is the one the toolkit asks for, at least the minimum of the full
+    // layout, which a window manager enforces; without one the window may
+    // come out smaller, and then still lies wholly on the display.
+    std::vector<wxRect> displays = DisplayClientAreas();
+    if (displays.empty())
         return;
-    Move(xi, yi);
+    Move(PlacedPosition(wxPoint(xi, yi), GetSize(), displays));
     KeepChosenPosition(*this);
 }
 
@@ -812,6 +817,9 @@ bool DekFrame::LoseBlock()
     m_timer.Stop();
     SAUtils::ReleaseSharedArea(m_share, m_shareSize);
     m_share = nullptr;
+    // The program ends without closing its window, so the placement is kept
+    // here, before the message that the operator may leave standing.
+    StorePlacement();
     {
         BusyScope busy(*this);
         ErrorBox(why);
@@ -1019,7 +1027,7 @@ void DekFrame::OnData(wxCommandEvent& WXUNUSED(event))
 
 void DekFrame::OnButton1(wxCommandEvent& WXUNUSED(event))
 {
-    if (m_share == nullptr || m_periType != PT_40)
+    if (m_share == nullptr || m_periType != PT_40 || m_ctlQ == nullptr || m_ctlP == nullptr)
         return;
     UINT q = 0;
     UINT p = 0;

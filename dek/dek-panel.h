@@ -15,6 +15,7 @@
 #include "sharebase.h"
 
 class IclButton;
+class wxBoxSizer;
 class wxButton;
 class wxFileDialog;
 class wxGauge;
@@ -80,14 +81,6 @@ struct DekOutputTarget {
 };
 DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot);
 
-// The settings file's bytes are text the store can read back and write
-// again: UTF-8 without control characters other than tabs and line ends,
-// and no entry without a name.
-bool LooksLikeSettingsText(const std::string& bytes);
-
-// The per-user settings file is absent, or a plain file of such text.
-bool SettingsFileIsUsable();
-
 // A block's m_SharedAreaSize is believable when it covers a whole block and
 // no more than the object that was mapped.
 bool ClaimedSizeFits(UINT claimed, size_t mapped);
@@ -135,6 +128,7 @@ public:
     IclButton* m_ctlCurrFile;
     IclButton* m_ctlPunchFile;  // a reader-punch's output file, beside its second unit
     wxGauge* m_ctlProgress;
+    // The P/Q interface's controls: null on every other type.
     wxButton* m_ctlBtn1;
     wxTextCtrl* m_ctlQ;
     wxTextCtrl* m_ctlP;
@@ -195,6 +189,7 @@ private:
     void ShowPunchFile(const wxString& name);
     wxString SystemRoot() const;
     wxString PlacementKey() const;
+    void CreatePQControls();
     void RestorePlacement();
     void StorePlacement();
     void UpdateGauge();
@@ -208,6 +203,7 @@ private:
     bool m_ended = false;
     bool m_readerPunch = false;  // the face is a reader-punch's
     int m_iconizeRequests = 0;
+    wxBoxSizer* m_rowPQ = nullptr;  // the row of the labels "Q:" and "P:"; owned by the frame's sizer
     class BusyScope;
     void LeaveBusy();
 

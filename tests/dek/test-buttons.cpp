@@ -303,6 +303,19 @@ TEST_F(LampButtonTest, ResizingRecomputesPanesForOddHeights)
     EXPECT_EQ(Describe(PixelAt(img, 40, 30)), Describe(kBlack));
 }
 
+// Split, even to the state the button is already in, has the next paint
+// measure the panes again: here it picks up a late SetNoEdges.
+TEST_F(LampButtonTest, SplitUnchangedRemeasuresThePanes)
+{
+    IclButton* b = MakeButton(wxID_ANY, wxSize(90, 30));
+    RenderFace(*b);
+    ASSERT_EQ(b->Pane(false).rect, wxRect(1, 1, 88, 28));
+    b->SetNoEdges(true);
+    b->Split(false);
+    RenderFace(*b);
+    EXPECT_EQ(b->Pane(false).rect, wxRect(0, 0, 90, 30));
+}
+
 TEST_F(LampButtonTest, WithoutEdgesTheFaceFillsTheClientAreaEvenWhilePressed)
 {
     IclButton* b = MakeButton(wxID_ANY, wxSize(90, 30));
@@ -571,7 +584,6 @@ TEST_F(LampButtonTest, OnlyChangesRepaint)
     b->Light(false, true);
     b->SetText("HOLD", false);
     b->SetColour(kBlack, kLamp, true);
-    b->Split(true);
     Pump(200);
     EXPECT_EQ(paints.count, 0) << "unchanged state must not repaint";
 

@@ -5,13 +5,16 @@
 #include "panel-harness.h"
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
 #include <wx/listctrl.h>
+#include <wx/log.h>
 
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
+#include "dek-placement.h"
 
 namespace {
 
@@ -58,12 +61,22 @@ TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
     }
 }
 
-TEST_F(Lost, ChangedVersionEndsThePanelWithTheMismatchMessage)
+// The program ends without closing its window: the placement must already
+// be in the settings file when it does.
+TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
 {
     Started(PT_LP);
+    frame->Move(150, 90);
+    const wxString key = wxString::Format("Placement/Id-%u-%u/x", m_machine, m_chan);
+    long storedAtExit = -1;
+    DekHooks::Get().endProcess = [&](int status) {
+        watch.exits.push_back(status);
+        storedAtExit = wxFileConfig("dek", "VOV 1900-Edarodizadu").ReadLong(key, -1);
+    };
     B().m_Version = 0x89000070;
     wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kMismatch));
     EXPECT_EQ(watch.exits, std::vector<int>{1});
+    EXPECT_EQ(storedAtExit, 150);
     EXPECT_FALSE(frame);
 }
 
@@ -117,11 +130,15 @@ TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
     // Neighbours mapped just before the panel's block: a release of the
     // claimed length would take them with it.
     TestBlock neighbour(m_machine, 30);
-    for (UINT claim : {0u, 1u, 0x80000000u}) {
+    const std::pair<UINT, const char*> cases[] = {
+        {0u, "0"}, {1u, "1"}, {0x80000000u, "2147483648"}, {sizeof(S_SHAREBASE) + 1, "35073"}};
+    for (const auto& [claim, shown] : cases) {
         SCOPED_TRACE(claim);
         watch.exits.clear();
         Publish(PT_TR).m_SharedAreaSize = claim;
-        wxTEST_DIALOG(Open(), ErrorBox(kMismatch));
+        const std::string why = std::string("Shared area size invalid\nThe block claims ") + shown +
+                                " bytes; 35072 are mapped";
+        wxTEST_DIALOG(Open(), ErrorBox(why));
         EXPECT_EQ(watch.exits, std::vector<int>{1});
         EXPECT_EQ(frame->m_share, nullptr);
         EXPECT_TRUE(IsMapped(neighbour.Bytes()));
@@ -346,8 +363,9 @@ protected:
 
 TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
 {
-    Write("[Placement/Id-1-5]\nx=40\ny=50\n[Placement/Id-" + std::to_string(m_machine) + "-" +
-          std::to_string(m_chan) + "]\nx=12abc\ny=\n[[[broken\nz\n");
+    // Control characters in a comment and a value are nothing to the store.
+    Write("; note\x01\n[Placement/Id-1-5]\nx=40\ny=50\nz=\x1b[1m\n[Placement/Id-" + std::to_string(m_machine) +
+          "-" + std::to_string(m_chan) + "]\nx=12abc\ny=\n[[[broken\nz\n");
     Publish(PT_CP);
     Open();
     EXPECT_NE(frame->GetPosition(), wxPoint(12, 0));
@@ -360,33 +378,26 @@ TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
     EXPECT_EQ(cfg.ReadLong(Key() + "/y", -1), 80) << Read();
 }
 
-TEST_F(Settings, AnEntryWithoutANameLeavesTheFileAlone)
+// Files that would make the store assert, or that its rewrite would spoil,
+// are neither read nor written.
+TEST_F(Settings, FilesTheStoreCannotTakeAreLeftAlone)
 {
-    const std::string text = "[Placement/Id-" + std::to_string(m_machine) + "-" + std::to_string(m_chan) +
-                             "]\nx=30\ny=30\n  =7\n";
-    Write(text);
-    Publish(PT_CP);
-    Open();
-    EXPECT_NE(frame->GetPosition(), wxPoint(30, 30));
-    frame->Move(70, 80);
-    CloseAndFlush(frame);
-    EXPECT_FALSE(frame);
-    EXPECT_EQ(Read(), text);
-}
-
-TEST_F(Settings, BinaryGarbageIsLeftAlone)
-{
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage += static_cast<char>((i * 7919) & 0xFF);
-    Write(garbage);
-    Publish(PT_CP);
-    Open();
-    EXPECT_TRUE(frame->IsShown());
-    frame->Move(70, 80);
-    CloseAndFlush(frame);
-    EXPECT_FALSE(frame);
-    EXPECT_EQ(Read(), garbage) << "a file that is not text is not rewritten";
+    const std::string group = "[Placement/Id-" + std::to_string(m_machine) + "-" + std::to_string(m_chan) + "]";
+    const std::string utf16 = group + "\nx=30\ny=30\n";
+    std::string wide = "\xff\xfe";
+    for (char c : utf16)
+        wide += std::string{c, '\0'};
+    for (const std::string& text : {group + "\nx=30\ny=30\n  =7\n", group + "\nx=30\ny=30\n" + group + "\n", wide}) {
+        SCOPED_TRACE(text);
+        Write(text);
+        Publish(PT_CP);
+        Open();
+        EXPECT_NE(frame->GetPosition(), wxPoint(30, 30));
+        frame->Move(70, 80);
+        CloseAndFlush(frame);
+        EXPECT_FALSE(frame);
+        EXPECT_EQ(Read(), text);
+    }
 }
 
 TEST_F(Settings, AnUnwritablePlaceStillClosesCleanly)
@@ -440,17 +451,91 @@ TEST(FaceFor, WhichFacesFollowAnInputFile)
 
 namespace {
 
-TEST(SettingsText, TextIsWrittenBinaryIsNot)
+int g_storeAsserts = 0;
+
+void CountStoreAssert(const wxString&, int, const wxString&, const wxString&, const wxString&)
 {
-    EXPECT_TRUE(LooksLikeSettingsText(""));
-    EXPECT_TRUE(LooksLikeSettingsText("[Placement/Id-1-5]\r\nx=40\n\ty=50\n"));
-    EXPECT_TRUE(LooksLikeSettingsText("name=caf\xc3\xa9\n"));
-    EXPECT_FALSE(LooksLikeSettingsText(std::string("x=1\0y=2\n", 8)));
-    EXPECT_FALSE(LooksLikeSettingsText("name=caf\xe9\n")) << "not UTF-8";
-    EXPECT_FALSE(LooksLikeSettingsText("x=\x1b[1m\n"));
-    EXPECT_FALSE(LooksLikeSettingsText("x=\x7f\n"));
-    EXPECT_FALSE(LooksLikeSettingsText("[g]\nx=1\n =2\n")) << "an entry without a name";
-    EXPECT_TRUE(LooksLikeSettingsText("[g]\nx==2\n"));
+    ++g_storeAsserts;
+}
+
+// Every entry the store reads, as "/group/name=value".
+void StoreEntries(wxFileConfig& cfg, const wxString& group, std::set<std::string>& out)
+{
+    cfg.SetPath(group.empty() ? "/" : group);
+    wxString name;
+    long i = 0;
+    for (bool more = cfg.GetFirstEntry(name, i); more; more = cfg.GetNextEntry(name, i))
+        out.insert((group + "/" + name + "=" + cfg.Read(name, wxString())).utf8_string());
+    wxArrayString groups;
+    for (bool more = cfg.GetFirstGroup(name, i); more; more = cfg.GetNextGroup(name, i))
+        groups.push_back(name);
+    for (const wxString& g : groups)
+        StoreEntries(cfg, group + "/" + g, out);
+}
+
+// What the real store makes of a file of these bytes: it reads it and writes
+// it back with a placement added, without an assertion, and afterwards reads
+// everything it read before plus the placement.
+bool StoreCopesWith(const std::string& bytes)
+{
+    const std::string path = std::string(getenv("HOME")) + "/store-trial";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    g_storeAsserts = 0;
+    wxAssertHandler_t previous = wxSetAssertHandler(CountStoreAssert);
+    wxLogNull quiet;
+    std::set<std::string> before, after;
+    {
+        wxFileConfig cfg(wxEmptyString, wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
+        StoreEntries(cfg, wxEmptyString, before);
+        cfg.Write("/Placement/Id-1-2/x", 5L);
+    }
+    {
+        wxFileConfig cfg(wxEmptyString, wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
+        StoreEntries(cfg, wxEmptyString, after);
+    }
+    wxSetAssertHandler(previous);
+    unlink(path.c_str());
+    before.insert("/Placement/Id-1-2/x=5");
+    return g_storeAsserts == 0 && after == before;
+}
+
+// The gate against the store itself, on files it takes and files it does
+// not; the expected column keeps both sides in the table.
+TEST(SettingsText, TheGateRefusesExactlyWhatTheStoreCannotTake)
+{
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 7919) & 0xFF);
+    const std::pair<std::string, bool> cases[] = {
+        {"", true},
+        {"[Placement/Id-1-5]\r\nx=40\n\ty=50\rz=1", true},
+        {"; note\x01\n[g]\nk=\x1b[1m\x7f\n", true},
+        {std::string("[g]\nk=1\0z\n", 10), true},
+        {"[g]\nk=caf\xe9\n", true},
+        {"\xef\xbb\xbf[g]\nk=caf\xc3\xa9\n", true},
+        {"[g]\nx==2\n[h]x\n[[[broken\nz\n", true},
+        {"[]\nk=1\n[/]\n[g/..]\n", true},
+        {"[g/b]\n[g]\n[g/./b]\n", true},
+        {"[g]\n\\==1\nk=\xf4\x8f\xbf\xbf\n", true},
+        {garbage, true},
+        {"=7\n", false},
+        {"[g]\n  =7\n", false},
+        {"[g]\n\\ =1\n", false},
+        {"[g]\n\f=1\n", false},
+        {"[g]\rk=1\r\r=2", false},
+        {"[g]\nk=1\n[G]\n", false},
+        {"[g/b]\n[/g//b/]\n", false},
+        {"[g]\n[x/../g]\n", false},
+        {"[g\\]]\n[g\\]]\n", false},
+        {"[g]\nk=\xf4\x90\x80\x80\n", false},
+        {std::string("\xff\xfe[\0g\0]\0", 8), false},
+        {std::string("\0\0\xfe\xff", 4), false},
+    };
+    for (const auto& [bytes, takes] : cases) {
+        SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 40)));
+        EXPECT_EQ(StoreCopesWith(bytes), takes) << "the store itself";
+        EXPECT_EQ(LooksLikeSettingsText(bytes), takes) << "the gate";
+    }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // faces of every device type, the lamps, the poll and the close.
 #include "panel-harness.h"
 
+#include "dek-placement.h"
+
+#include <wx/display.h>
 #include <wx/gauge.h>
 #include <wx/textctrl.h>
 #include <wx/button.h>
@@ -159,19 +162,20 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
                         static_cast<wxWindow*>(frame->m_ctlProgress), static_cast<wxWindow*>(frame->m_ctlCurrFile),
                         static_cast<wxWindow*>(frame->m_ctlHOLD2), static_cast<wxWindow*>(frame->m_ctlALLOCATE2),
                         static_cast<wxWindow*>(frame->m_ctlSTART2), static_cast<wxWindow*>(frame->m_ctlSTOP2),
-                        static_cast<wxWindow*>(frame->m_ctlDATA2), static_cast<wxWindow*>(frame->m_ctlBtn1),
-                        static_cast<wxWindow*>(frame->m_ctlQ), static_cast<wxWindow*>(frame->m_ctlP)})
+                        static_cast<wxWindow*>(frame->m_ctlDATA2)})
         EXPECT_FALSE(w->IsShown()) << w->GetId();
+    // The P/Q controls come with the P/Q interface's configuration alone.
+    EXPECT_EQ(frame->m_ctlBtn1, nullptr);
+    EXPECT_EQ(frame->m_ctlQ, nullptr);
+    EXPECT_EQ(frame->m_ctlP, nullptr);
 
     // Ids and sizes of the lamp buttons.
     EXPECT_EQ(frame->m_ctlHOLD->GetId(), ID_HOLD);
     EXPECT_EQ(frame->m_ctlDATA2->GetId(), ID_DATA2);
-    EXPECT_EQ(frame->m_ctlBtn1->GetId(), ID_BUTTON1);
     EXPECT_EQ(frame->m_ctlSTART->GetSize(), wxSize(92, 50));
     EXPECT_EQ(frame->m_ctlOperNO->GetSize(), wxSize(60, 50));
     EXPECT_EQ(frame->m_ctlCurrFile->GetSize(), wxSize(300, 36));
     EXPECT_EQ(frame->m_ctlProgress->GetRange(), 100);
-    EXPECT_EQ(frame->m_ctlBtn1->GetLabel(), "Send P/Q");
 
     // The split START: dark green "START" over a lit unlabelled half.
     const IclButton& start = *frame->m_ctlSTART;
@@ -342,9 +346,13 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
         EXPECT_EQ(frame->m_ctlProgress->IsShown(), row.file);
         EXPECT_EQ(frame->m_ctlHOLD2->IsShown(), row.secondUnit);
         EXPECT_EQ(frame->m_ctlALLOCATE2->IsShown(), row.secondUnit);
-        EXPECT_EQ(frame->m_ctlBtn1->IsShown(), row.pq);
-        EXPECT_EQ(frame->m_ctlQ->IsShown(), row.pq);
-        EXPECT_EQ(frame->m_ctlP->IsShown(), row.pq);
+        // Created for the P/Q interface only, and then shown.
+        for (wxWindow* pq : std::initializer_list<wxWindow*>{frame->m_ctlBtn1, frame->m_ctlQ, frame->m_ctlP})
+            EXPECT_EQ(pq != nullptr && pq->IsShown(), row.pq);
+        if (row.pq) {
+            EXPECT_EQ(frame->m_ctlBtn1->GetId(), ID_BUTTON1);
+            EXPECT_EQ(frame->m_ctlBtn1->GetLabel(), "Send P/Q");
+        }
 
         EXPECT_TRUE(frame->m_ctlOperNO->IsShown());
         EXPECT_TRUE(frame->m_ctlENG->IsShown());
@@ -617,23 +625,69 @@ TEST_F(Placement, IsRestoredWhereTheWindowWasClosed)
     EXPECT_EQ(frame->GetPosition(), wxPoint(123, 77));
 }
 
-TEST_F(Placement, NegativeOrOffScreenCoordinatesKeepTheDefaultPosition)
+// A real window on the test's one display: negative coordinates are no
+// stored position; a window that would hang off the display, or lie beyond
+// it, is moved into its corner to show whole.
+TEST_F(Placement, AStoredPositionPutsTheWholeWindowOnTheDisplay)
 {
-    wxString key = wxString::Format("Placement/Id-%u-%u", m_machine, m_chan);
-    for (auto xy : {std::pair<long, long>{-1, 200}, {300, -5}, {100000, 100000}}) {
+    enum Where { Default, AsStored, InTheCorner };
+    const wxRect screen = wxDisplay(0u).GetClientArea();
+    const wxString key = wxString::Format("Placement/Id-%u-%u", m_machine, m_chan);
+    const std::pair<wxPoint, Where> cases[] = {
+        {{-1, 200}, Default},
+        {{300, -5}, Default},
+        {{0, 0}, AsStored},
+        {{40, 30}, AsStored},
+        {{screen.width - 100, screen.height - 20}, InTheCorner},
+        {{100000, 100000}, InTheCorner},
+    };
+    for (const auto& [stored, where] : cases) {
+        SCOPED_TRACE(testing::Message() << stored.x << "," << stored.y);
         {
             wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-            cfg.Write(key + "/x", xy.first);
-            cfg.Write(key + "/y", xy.second);
+            cfg.Write(key + "/x", long(stored.x));
+            cfg.Write(key + "/y", long(stored.y));
         }
         Publish(PT_CP);
         Open();
-        wxPoint pos = frame->GetPosition();
-        EXPECT_NE(pos, wxPoint(xy.first, xy.second));
-        EXPECT_LT(pos.x, 1600);
+        const wxRect placed = frame->GetRect();
+        if (where == Default)
+            EXPECT_NE(placed.GetPosition(), stored);
+        else if (where == AsStored)
+            EXPECT_EQ(placed.GetPosition(), stored);
+        else
+            EXPECT_TRUE(screen.Contains(placed) && placed.x > screen.width / 2 && placed.y > screen.height / 2);
         frame->Move(5, 6);  // what the close stores: overwritten by the next round
         CloseAndFlush(frame);
     }
+}
+
+// The geometry alone, on two displays side by side: the left one 1280x1024
+// with a 24-pixel bar on top, the right one 1024x768, level with the left
+// one's bottom.
+TEST(PlacedPosition, OntoTheDisplayHoldingMostOfTheWindowWhole)
+{
+    const std::vector<wxRect> displays = {{0, 24, 1280, 1000}, {1280, 256, 1024, 768}};
+    const wxSize panel(400, 130);
+    const struct {
+        wxPoint stored;
+        wxSize size;
+        wxPoint placed;
+    } cases[] = {
+        {{100, 100}, panel, {100, 100}},      // wholly on the left display
+        {{0, 0}, panel, {0, 24}},             // the top-left corner, below the bar
+        {{1100, 300}, panel, {1280, 300}},    // more of it on the right display
+        {{1200, 1000}, panel, {1280, 894}},   // the same, low down
+        {{1300, 100}, {400, 300}, {1300, 256}},  // corner on no display, most of it on the right
+        {{1400, 300}, {1500, 900}, {1280, 256}}, // larger than the display: its top-left corner shows
+        {{100000, 100000}, panel, {1904, 894}},  // far off: the nearest display
+        {{0x7FFFFFFF, 0x7FFFFFFF}, panel, {1904, 894}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stored.x << "," << c.stored.y);
+        EXPECT_EQ(PlacedPosition(c.stored, c.size, displays), c.placed);
+    }
+    EXPECT_EQ(PlacedPosition({1200, 1000}, panel, {{0, 0, 1280, 1024}}), wxPoint(880, 894)) << "one display";
 }
 
 TEST_F(Placement, CloseReleasesTheBlockAndStopsTheTimerAndIsNeverVetoed)
