@@ -922,7 +922,9 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
     AnswerLaterPanels();
     if (m_hostGone) {
-        TryReattach();
+        // A tick still queued when the panel closed finds no block to replace.
+        if (m_share != nullptr)
+            TryReattach();
         return;
     }
     if (m_share == nullptr || LoseBlock() || HostLeftTheBlock())
