@@ -1346,7 +1346,13 @@ void DekFrame::RefreshHostState()
     wxString title = PanelTitle(m_opsNo, m_periph, state);
     if (GetTitle() != title)
         SetTitle(title);
-    SetCursor(state == DekHostState::Waiting ? wxCursor(wxCURSOR_ARROWWAIT) : wxNullCursor);
+    // Only on a change: setting even the plain pointer costs the toolkit a
+    // cursor of its own.
+    bool busy = state == DekHostState::Waiting;
+    if (busy != m_busyPointer) {
+        m_busyPointer = busy;
+        SetCursor(busy ? wxCursor(wxCURSOR_ARROWWAIT) : wxNullCursor);
+    }
 }
 
 // A restarted host withdraws the block and publishes a new object under the

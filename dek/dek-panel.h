@@ -270,6 +270,7 @@ private:
     int m_ticksSinceNameCheck = 0;
     bool m_startPaneLit = false;     // START's lower pane before the lamps went dark
     int m_hostWaits = 0;             // request waits that have been shown as waiting
+    bool m_busyPointer = false;
     class BusyScope;
     void LeaveBusy();
 
