@@ -13,6 +13,7 @@
 #include <wx/timer.h>
 
 #include "mkshareditem.h"
+#include "reader-fields.h"
 #include "sharebase.h"
 
 class DekPeerLink;
@@ -163,6 +164,7 @@ public:
     IclButton* m_ctlSTOP2;
     IclButton* m_ctlDATA2;
     IclButton* m_ctlCurrFile;
+    IclButton* m_ctlPunchFile;  // a reader-punch's output file, beside its second unit
     wxGauge* m_ctlProgress;
     wxButton* m_ctlBtn1;
     wxTextCtrl* m_ctlQ;
@@ -226,6 +228,9 @@ private:
     void Refuse();
     void RequestIconize();
     bool IsReader() const;
+    // The reader's fields of the attached block; only for a reader.
+    SAUtils::ReaderFields Reader() const;
+    void ShowPunchFile(const wxString& name);
     wxString SystemRoot() const;
     wxString PlacementKey() const;
     void RestorePlacement();
@@ -258,6 +263,7 @@ private:
     void ShowHostWait(bool on);
 
     bool m_ended = false;
+    bool m_readerPunch = false;  // the face is a reader-punch's
     int m_iconizeRequests = 0;
     std::unique_ptr<DekPeerLink> m_peer;
 
