@@ -29,6 +29,7 @@
 #include <wx/utils.h>
 
 #include "dek-buttons.h"
+#include "dek-desktop.h"
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
 #include "dek-peer.h"
@@ -409,6 +410,7 @@ DekFrame::DekFrame()
       m_shareSize(0)
 {
     BuildLayout();
+    SetDekIcon(*this);
     for (wxWindow* w : std::initializer_list<wxWindow*>{
              m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
              m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP, m_ctlPunchFile})
@@ -730,13 +732,17 @@ void DekFrame::ConfigureForDeviceType()
         m_ctlP->Show(true);
         break;
     case DekFace::Punch:
-    case DekFace::Plain:
+    case DekFace::CardPunch:
+    case DekFace::Plotter:
+    case DekFace::HdDrum:
+    case DekFace::PbDevice:
         break;
     case DekFace::Unsupported:
         FatalBox(UnsupportedTypeText(m_periType));
         EndProgram(1);
         break;
     }
+    ApplyFaceTips(*this, face);
 }
 
 // The settings store, or null when its file is one the panel leaves alone.
@@ -778,6 +784,7 @@ void DekFrame::RestorePlacement()
     if (wxDisplay::GetFromPoint(wxPoint(xi, yi)) == wxNOT_FOUND)
         return;
     Move(xi, yi);
+    KeepChosenPosition(*this);
 }
 
 bool DekFrame::IsReader() const
