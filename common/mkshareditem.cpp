@@ -206,6 +206,47 @@ void ReleaseSharedArea(void* p, size_t sz)
         munmap(p, sz);
 }
 
+bool IdentifySharedArea(const char* name, SharedAreaIdentity* identity)
+{
+    if (name == nullptr || identity == nullptr)
+        return false;
+    std::string posixName = name[0] == '/' ? std::string(name) : "/" + std::string(name);
+    int fd = shm_open(posixName.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    close(fd);
+    if (ok) {
+        identity->dev = st.st_dev;
+        identity->ino = st.st_ino;
+    }
+    return ok;
+}
+
+PSHAREBASE OpenPeripheralSharedArea(const char* name, size_t* mappedSize, SharedAreaIdentity* identity)
+{
+    // The open closes its descriptor, so the object is identified by name
+    // just before and just after it: the same object both times is the one
+    // that was mapped in between.
+    size_t mapped = 0;
+    SharedAreaIdentity before;
+    SharedAreaIdentity after;
+    PSHAREBASE p = nullptr;
+    if (IdentifySharedArea(name, &before))
+        p = OpenPeripheralSharedArea(name, &mapped);
+    if (p != nullptr && (!IdentifySharedArea(name, &after) || after != before)) {
+        ReleaseSharedArea(p, mapped);
+        p = nullptr;
+        mapped = 0;
+    }
+    if (mappedSize)
+        *mappedSize = mapped;
+    if (p != nullptr && identity)
+        *identity = before;
+    return p;
+}
+
 bool IsSharedAreaIntact(const void* p)
 {
     for (const GuardedBlock& g : g_guarded) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <sys/types.h>
 #include "sharebase.h"
 
 namespace SAUtils {
@@ -26,6 +27,25 @@ PSHAREBASE OpenPeripheralSharedArea(const char* name);
 PSHAREBASE OpenPeripheralSharedArea(const char* name, size_t* mappedSize);
 
 void ReleaseSharedArea(void* p, size_t sz);
+
+// Which object a name stands for: the device and inode of the shared-memory
+// object. A host that withdraws its block and publishes it again makes a new
+// object, so a mapping can tell whether its name still refers to it.
+struct SharedAreaIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool operator==(const SharedAreaIdentity& o) const { return dev == o.dev && ino == o.ino; }
+    bool operator!=(const SharedAreaIdentity& o) const { return !(*this == o); }
+};
+
+// The identity of the object `name` refers to now; false when there is none
+// (or it cannot be opened for reading).
+bool IdentifySharedArea(const char* name, SharedAreaIdentity* identity);
+
+// OpenPeripheralSharedArea, also handing back the identity of the object
+// mapped. Null as well when the name was taken over by another object while
+// it was being opened.
+PSHAREBASE OpenPeripheralSharedArea(const char* name, size_t* mappedSize, SharedAreaIdentity* identity);
 
 // Blocks opened here are guarded: if the host shrinks or truncates an object
 // while it is mapped, touching the lost part raises SIGBUS. The guard maps

@@ -66,6 +66,7 @@ wxBEGIN_EVENT_TABLE(DekEnumDlg, wxDialog)
     EVT_TIMER(ID_SCAN_TIMER, DekEnumDlg::OnScan)
     EVT_BUTTON(ID_SEL_BTN, DekEnumDlg::OnSelect)
     EVT_LIST_ITEM_ACTIVATED(wxID_ANY, DekEnumDlg::OnItemActivated)
+    EVT_CHAR_HOOK(DekEnumDlg::OnCharHook)
 wxEND_EVENT_TABLE()
 
 DekEnumDlg::DekEnumDlg(wxWindow* parent)
@@ -166,6 +167,16 @@ void DekEnumDlg::OnItemActivated(wxListEvent& event)
     if (item < 0 || item >= m_list->GetItemCount())
         return;
     ChooseRow(item);
+}
+
+void DekEnumDlg::OnCharHook(wxKeyEvent& event)
+{
+    // The dialog has no Cancel button for the toolkit to press on Escape.
+    if (event.GetKeyCode() == WXK_ESCAPE && !event.HasAnyModifiers()) {
+        Close();
+        return;
+    }
+    event.Skip();
 }
 
 void DekEnumDlg::ChooseRow(long item)

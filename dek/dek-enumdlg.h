@@ -13,6 +13,7 @@
 
 class wxButton;
 class wxCommandEvent;
+class wxKeyEvent;
 class wxListCtrl;
 class wxListEvent;
 
@@ -35,6 +36,8 @@ public:
     void OnScan(wxTimerEvent& event);
     void OnSelect(wxCommandEvent& event);
     void OnItemActivated(wxListEvent& event);
+    // Escape closes the dialog as its close box does.
+    void OnCharHook(wxKeyEvent& event);
 
     UINT m_CPU;
     UINT m_Chan;

@@ -1,7 +1,9 @@
 #include "dek-panel.h"
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <initializer_list>
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/cursor.h>
 #include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/filedlg.h>
@@ -28,6 +31,7 @@
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
 #include "dek-placement.h"
+#include "dek-peer.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -55,6 +59,33 @@ void ErrorBox(const wxString& msg)
 {
     wxMessageBox(msg, "dek", wxOK | wxICON_ERROR, nullptr);
 }
+
+// A box after which the program ends: a terminal or a script that started
+// the panel learns why from standard error, even before the box is answered.
+void FatalBox(const wxString& msg)
+{
+    wxString line = FatalMessageLine(msg);
+    wxCharBuffer text = line.mb_str(wxConvLibc);
+    fprintf(stderr, "%s\n", text.data() != nullptr ? text.data() : line.utf8_str().data());
+    fflush(stderr);
+    ErrorBox(msg);
+}
+
+wxString UnsupportedTypeText(unsigned type)
+{
+    return wxString::Format("Device type %u not supported", type);
+}
+
+wxString ChangedPeripheralText(UINT si, const DekPeripheral& now)
+{
+    return wxString::Format("Peripheral changed\nChannel %u is now %s, type %u; start a new panel for it", si,
+                            wxString(now.periph.c_str(), wxConvLibc), now.type);
+}
+
+// The block's name is looked up once a second, not at every poll.
+const int kTicksPerNameCheck = 10;
+// A request that the host has left for this long is shown as waiting.
+const std::chrono::milliseconds kHostWaitShown(500);
 
 wxString VersionMismatchText()
 {
@@ -229,6 +260,67 @@ bool ClaimedSizeFits(UINT claimed, size_t mapped)
     return claimed >= sizeof(S_SHAREBASE) && claimed <= mapped;
 }
 
+wxString PanelTitle(UINT opsNo, const wxString& periph, DekHostState state)
+{
+    wxString title = wxString::Format("U%02u - %s", opsNo, periph);
+    switch (state) {
+    case DekHostState::Attached:
+        break;
+    case DekHostState::Waiting:
+        title += " (waiting for the host)";
+        break;
+    case DekHostState::Gone:
+        title += " (host gone)";
+        break;
+    }
+    return title;
+}
+
+wxString FatalMessageLine(const wxString& message)
+{
+    wxString line = message;
+    line.Replace("\r\n", "; ");
+    line.Replace("\n", "; ");
+    line.Replace("\r", "; ");
+    return "dek: " + line;
+}
+
+DekPeripheral PeripheralOf(const S_SHAREBASE& block)
+{
+    DekPeripheral p;
+    p.type = block.m_PeriType;
+    p.periph = SAUtils::FieldText(block.m_Periph);
+    p.devTyp = block.m_DevTyp;
+    return p;
+}
+
+// Why a freshly mapped block cannot be used, or nothing. A block that claims
+// to be shorter than the header and device records it must hold, or longer
+// than the object really is, is as unusable as one of another version.
+static wxString AttachRefusal(const S_SHAREBASE& b, size_t mapped)
+{
+    if (b.m_Version != SHAREBASE_VERSION)
+        return VersionMismatchText();
+    if (!ClaimedSizeFits(b.m_SharedAreaSize, mapped))
+        return SizeInvalidText(b.m_SharedAreaSize, mapped);
+    return wxString();
+}
+
+DekReattach JudgeReattach(const DekPeripheral& was, const S_SHAREBASE& now, size_t mapped)
+{
+    // Checked as at start-up: the version, then the size the block claims.
+    if (!AttachRefusal(now, mapped).empty())
+        return DekReattach::Refuse;
+    DekPeripheral is = PeripheralOf(now);
+    if (FaceFor(is.type, is.periph, is.devTyp) == DekFace::Unsupported)
+        return DekReattach::Unsupported;
+    // The faces are built once, for one peripheral: another type or model
+    // needs a panel of its own.
+    if (is.type != was.type || is.periph != was.periph || is.devTyp != was.devTyp)
+        return DekReattach::Changed;
+    return DekReattach::Resume;
+}
+
 // ---------------------------------------------------------------------------
 // Hooks
 
@@ -309,12 +401,12 @@ DekFrame::DekFrame()
         w->Hide();
 
     if (!ParseArgs()) {
-        ErrorBox("Error: invalid command-line parameter");
+        FatalBox("Error: invalid command-line parameter");
         EndProgram(2);
         return;
     }
     if (m_CPU == 0) {
-        ErrorBox("Error: no machine number given (-M nnn)");
+        FatalBox("Error: no machine number given (-M nnn)");
         EndProgram(2);
         return;
     }
@@ -328,6 +420,8 @@ DekFrame::DekFrame()
         }
         m_SI = dlg.m_Chan;
     }
+    if (!ClaimPeripheral())
+        return;
 
     SetInitialFaces();
     if (!ConnectSharedArea()) {
@@ -352,6 +446,7 @@ void DekFrame::EndProgram(int status)
     if (m_ended)
         return;
     m_ended = true;
+    m_peer.reset();  // exit() would leave the lock file behind
     DekHooks& hooks = DekHooks::Get();
     if (hooks.endProcess)
         hooks.endProcess(status);
@@ -534,30 +629,19 @@ bool DekFrame::ParseArgs()
     return ok;
 }
 
-// Why a freshly mapped block cannot be used, or nothing. A block that claims
-// to be shorter than the header and device records it must hold, or longer
-// than the object really is, is as unusable as one of another version.
-static wxString AttachRefusal(const S_SHAREBASE& b, size_t mapped)
-{
-    if (b.m_Version != SHAREBASE_VERSION)
-        return VersionMismatchText();
-    if (!ClaimedSizeFits(b.m_SharedAreaSize, mapped))
-        return SizeInvalidText(b.m_SharedAreaSize, mapped);
-    return wxString();
-}
-
 bool DekFrame::ConnectSharedArea()
 {
     char name[64];
     SAUtils::MakeSharedAreaname(m_CPU, m_SI, name, sizeof name);
     size_t mapped = 0;
+    SAUtils::SharedAreaIdentity identity;
     PSHAREBASE p;
-    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped)) == nullptr)
+    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr)
         wxMilliSleep(100);
 
     wxString refusal = AttachRefusal(*p, mapped);
     if (!refusal.empty()) {
-        ErrorBox(refusal);
+        FatalBox(refusal);
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
     }
@@ -565,14 +649,13 @@ bool DekFrame::ConnectSharedArea()
     m_share = p;
     m_shareSize = mapped;
     m_periType = p->m_PeriType;
+    RememberAttachment(identity);
 
     ConfigureForDeviceType();
     if (m_ended)
         return true;
 
-    m_ctlOperNO->SetText(wxString::Format("%02u", p->m_OpsNo), false);
-    wxString periph(SAUtils::FieldText(p->m_Periph).c_str(), wxConvLibc);
-    SetTitle(wxString::Format("U%02u - %s", p->m_OpsNo, periph));
+    ShowIdentity();
     Layout();
     Fit();
     m_timer.Start(100, wxTIMER_CONTINUOUS);
@@ -645,8 +728,7 @@ void DekFrame::ConfigureForDeviceType()
     case DekFace::PbDevice:
         break;
     case DekFace::Unsupported:
-        wxMessageBox(wxString::Format("Device type %u not supported", static_cast<unsigned>(m_periType)), "dek",
-                     wxOK | wxICON_ERROR, nullptr);
+        FatalBox(UnsupportedTypeText(m_periType));
         EndProgram(1);
         break;
     }
@@ -729,6 +811,10 @@ wxString DekFrame::SystemRoot() const
 
 void DekFrame::UpdateLights()
 {
+    // Dark while the host is gone, whatever a handler that was running then
+    // goes on to do.
+    if (m_hostGone)
+        return;
     m_ctlENG->Light(m_eng, false);
     m_ctlSTART->Light(m_periType != PT_DR && m_started, false);
     m_ctlCODE->Light(m_code, false);
@@ -771,6 +857,33 @@ void DekFrame::LeaveBusy()
     }
 }
 
+// Shows a request that the host leaves pending: after a while in the title
+// and as the busy pointer, until the wait ends however it ends.
+class DekFrame::HostWaitScope {
+public:
+    explicit HostWaitScope(DekFrame& frame) : m_frame(frame), m_since(std::chrono::steady_clock::now()) {}
+    ~HostWaitScope()
+    {
+        if (m_shown)
+            m_frame.ShowHostWait(false);
+    }
+    HostWaitScope(const HostWaitScope&) = delete;
+    HostWaitScope& operator=(const HostWaitScope&) = delete;
+
+    void Tick()
+    {
+        if (!m_shown && std::chrono::steady_clock::now() - m_since >= kHostWaitShown) {
+            m_shown = true;
+            m_frame.ShowHostWait(true);
+        }
+    }
+
+private:
+    DekFrame& m_frame;
+    std::chrono::steady_clock::time_point m_since;
+    bool m_shown = false;
+};
+
 void DekFrame::SetAndAwaitFalse(volatile bool& rb)
 {
     // The request's data must reach the host no later than its flag; the
@@ -780,10 +893,14 @@ void DekFrame::SetAndAwaitFalse(volatile bool& rb)
     rb = true;
     {
         BusyScope busy(*this);
-        // A close during the wait releases the block and clears m_share:
-        // the wait then ends without touching the flag again.
-        while (m_share != nullptr && m_started && FlagSet(rb)) {
+        HostWaitScope waiting(*this);
+        // A close during the wait releases the block and clears m_share, and
+        // a host that goes away takes the block with it: the wait then ends
+        // without touching the flag again.
+        const unsigned attachment = m_attachment;
+        while (m_share != nullptr && attachment == m_attachment && m_started && FlagSet(rb)) {
             wxMilliSleep(1);
+            waiting.Tick();
             PumpEvents();
         }
     }
@@ -822,7 +939,7 @@ bool DekFrame::LoseBlock()
     StorePlacement();
     {
         BusyScope busy(*this);
-        ErrorBox(why);
+        FatalBox(why);
     }
     EndProgram(1);
     // Only reached under test, where the exit is watched: the panel closes.
@@ -832,7 +949,14 @@ bool DekFrame::LoseBlock()
 
 void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
-    if (m_share == nullptr || LoseBlock())
+    AnswerLaterPanels();
+    if (m_hostGone) {
+        // A tick still queued when the panel closed finds no block to replace.
+        if (m_share != nullptr)
+            TryReattach();
+        return;
+    }
+    if (m_share == nullptr || LoseBlock() || HostLeftTheBlock())
         return;
     // The punch's medium has ended: its file is no longer the one it writes.
     if (m_readerPunch && TestAndReset(m_share->m_U.m_rp.m_Disc2))
@@ -881,6 +1005,7 @@ void DekFrame::StorePlacement()
 void DekFrame::OnClose(wxCloseEvent& event)
 {
     m_closed = true;
+    m_peer.reset();  // a panel started from now on is the first again
     StorePlacement();
     m_timer.Stop();
     if (m_share != nullptr) {
@@ -1225,4 +1350,202 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     }
     ShowFilename(choice.path);
     UpdateLights();
+}
+
+// ---------------------------------------------------------------------------
+// The host behind the block
+
+bool DekFrame::TryBefore(wxEvent& event)
+{
+    // Presses would reach nobody, or a block that no host serves any more.
+    if (m_hostGone && event.GetEventType() == wxEVT_BUTTON) {
+        Refuse();
+        return true;
+    }
+    return wxFrame::TryBefore(event);
+}
+
+std::string DekFrame::BlockName() const
+{
+    char name[64];
+    SAUtils::MakeSharedAreaname(m_CPU, m_SI, name, sizeof name);
+    return name;
+}
+
+void DekFrame::RememberAttachment(const SAUtils::SharedAreaIdentity& identity)
+{
+    m_identity = identity;
+    m_attachedAs = PeripheralOf(*m_share);
+    m_ticksSinceNameCheck = 0;
+}
+
+void DekFrame::ShowIdentity()
+{
+    m_opsNo = m_share->m_OpsNo;
+    m_periph = wxString(SAUtils::FieldText(m_share->m_Periph).c_str(), wxConvLibc);
+    m_ctlOperNO->SetText(wxString::Format("%02u", m_opsNo), false);
+    RefreshHostState();
+}
+
+void DekFrame::RefreshHostState()
+{
+    DekHostState state = m_hostGone ? DekHostState::Gone
+                         : m_hostWaits > 0 ? DekHostState::Waiting
+                                           : DekHostState::Attached;
+    wxString title = PanelTitle(m_opsNo, m_periph, state);
+    if (GetTitle() != title)
+        SetTitle(title);
+    // Only on a change: setting even the plain pointer costs the toolkit a
+    // cursor of its own.
+    bool busy = state == DekHostState::Waiting;
+    if (busy != m_busyPointer) {
+        m_busyPointer = busy;
+        SetCursor(busy ? wxCursor(wxCURSOR_ARROWWAIT) : wxNullCursor);
+    }
+}
+
+// A restarted host withdraws the block and publishes a new object under the
+// same name; a host that withdrew it for good leaves no object at all. Both
+// leave the mapping intact, so only the name tells.
+bool DekFrame::HostLeftTheBlock()
+{
+    if (++m_ticksSinceNameCheck < kTicksPerNameCheck)
+        return false;
+    m_ticksSinceNameCheck = 0;
+    SAUtils::SharedAreaIdentity now;
+    if (SAUtils::IdentifySharedArea(BlockName().c_str(), &now) && now == m_identity)
+        return false;
+    if (FlagSet(m_share->m_CloseOnHostDown)) {
+        m_timer.Stop();
+        Close(true);
+        return true;
+    }
+    DetachFromHost();
+    TryReattach();  // the new block may be there already
+    return true;
+}
+
+void DekFrame::DetachFromHost()
+{
+    m_hostGone = true;
+    ++m_attachment;  // ends the waits on the old block
+    m_startPaneLit = m_ctlSTART->IsLit(true);
+    DarkenLamps();
+    RefreshHostState();
+}
+
+void DekFrame::DarkenLamps()
+{
+    for (IclButton* b : {m_ctlHOLD, m_ctlALLOCATE, m_ctlSTART, m_ctlSTOP, m_ctlDATA, m_ctlCODE, m_ctlENG, m_ctlHOLD2,
+                         m_ctlALLOCATE2, m_ctlSTART2, m_ctlSTOP2, m_ctlDATA2}) {
+        b->Light(false, false);
+        b->Light(false, true);
+    }
+}
+
+void DekFrame::TryReattach()
+{
+    size_t mapped = 0;
+    SAUtils::SharedAreaIdentity identity;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(BlockName().c_str(), &mapped, &identity);
+    if (p == nullptr)
+        return;
+    wxString why;
+    switch (JudgeReattach(m_attachedAs, *p, mapped)) {
+    case DekReattach::Resume:
+        Reattach(p, mapped, identity);
+        return;
+    case DekReattach::Refuse:
+        why = AttachRefusal(*p, mapped);
+        break;
+    case DekReattach::Unsupported:
+        why = UnsupportedTypeText(p->m_PeriType);
+        break;
+    case DekReattach::Changed:
+        why = ChangedPeripheralText(m_SI, PeripheralOf(*p));
+        break;
+    }
+    SAUtils::ReleaseSharedArea(p, mapped);
+    AbandonPanel(why);
+}
+
+void DekFrame::Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity)
+{
+    PSHAREBASE old = m_share;
+    size_t oldSize = m_shareSize;
+    m_share = block;
+    m_shareSize = mapped;
+    RememberAttachment(identity);
+    SAUtils::ReleaseSharedArea(old, oldSize);
+    m_hostGone = false;
+
+    // The new host has none of the old one's media.
+    if (FaceFollowsAnInputFile(FaceFor(m_periType, m_attachedAs.periph, m_attachedAs.devTyp)))
+        *Reader().discWhileFileOpen = false;
+    m_allocated = false;
+    m_ctlCurrFile->SetText(wxEmptyString, false);
+    m_ctlCurrFile->Refresh(true);
+    m_ctlProgress->SetValue(0);
+    if (m_readerPunch)
+        ShowPunchFile(wxEmptyString);
+
+    m_ctlSTART->Light(m_startPaneLit, true);
+    ShowIdentity();
+    UpdateLights();
+}
+
+void DekFrame::AbandonPanel(const wxString& why)
+{
+    m_timer.Stop();
+    SAUtils::ReleaseSharedArea(m_share, m_shareSize);
+    m_share = nullptr;
+    StorePlacement();
+    {
+        BusyScope busy(*this);
+        FatalBox(why);
+    }
+    EndProgram(1);
+    // Only reached under test, where the exit is watched: the panel closes.
+    Close(true);
+}
+
+void DekFrame::ShowHostWait(bool on)
+{
+    m_hostWaits += on ? 1 : -1;
+    RefreshHostState();
+}
+
+// ---------------------------------------------------------------------------
+// One panel per peripheral
+
+bool DekFrame::ClaimPeripheral()
+{
+    m_peer = std::make_unique<DekPeerLink>(m_CPU, m_SI);
+    switch (m_peer->ClaimPeripheral()) {
+    case DekPeerLink::Claim::First:
+        return true;
+    case DekPeerLink::Claim::WokeTheFirst:
+        m_peer.reset();
+        EndProgram(0);
+        return false;
+    case DekPeerLink::Claim::FirstUnreachable:
+        break;
+    }
+    m_peer.reset();
+    FatalBox(wxString::Format("A panel for machine %u channel %u is already open", m_CPU, m_SI));
+    EndProgram(1);
+    return false;
+}
+
+void DekFrame::AnswerLaterPanels()
+{
+    if (m_peer && m_peer->TakeWakeUp())
+        BringToFront();
+}
+
+void DekFrame::BringToFront()
+{
+    if (IsIconized())
+        Iconize(false);
+    Raise();
 }

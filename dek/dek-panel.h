@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <wx/arrstr.h>
@@ -11,9 +12,11 @@
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include "mkshareditem.h"
 #include "reader-fields.h"
 #include "sharebase.h"
 
+class DekPeerLink;
 class IclButton;
 class wxBoxSizer;
 class wxButton;
@@ -85,6 +88,34 @@ DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, 
 // no more than the object that was mapped.
 bool ClaimedSizeFits(UINT claimed, size_t mapped);
 
+// What the operator is told about the host in the title.
+enum class DekHostState {
+    Attached,  // the host answers as far as the panel knows
+    Waiting,   // a request has waited half a second or more
+    Gone,      // the block's name no longer refers to the block mapped
+};
+
+// "U%02u - %s" of the operator number and model, and the host's state.
+wxString PanelTitle(UINT opsNo, const wxString& periph, DekHostState state);
+
+// A message that ends the program as one line for standard error: "dek: "
+// and the message with its line breaks written as "; ".
+wxString FatalMessageLine(const wxString& message);
+
+// The peripheral a block describes, as far as the panel's face depends on it.
+struct DekPeripheral {
+    unsigned type = 0;
+    std::string periph;
+    UINT devTyp = 0;
+};
+DekPeripheral PeripheralOf(const S_SHAREBASE& block);
+
+// What a panel whose host has gone does with the block that now carries the
+// name: take it up, or end because it is unusable, of a type without a
+// panel, or another peripheral than the one the panel was built for.
+enum class DekReattach { Resume, Refuse, Unsupported, Changed };
+DekReattach JudgeReattach(const DekPeripheral& was, const S_SHAREBASE& now, size_t mapped);
+
 // ---------------------------------------------------------------------------
 
 // The chosen file of a file dialog.
@@ -151,6 +182,9 @@ public:
     bool Ended() const { return m_ended; }
     // Iconise requests made so far (no window manager shows them under test).
     int IconizeRequests() const { return m_iconizeRequests; }
+    // The block's name has stopped referring to the block mapped; the panel
+    // waits for the host to publish it again.
+    bool HostGone() const { return m_hostGone; }
 
     IclButton* MakeBtn(int id, const wxSize& size);
     void BuildLayout();
@@ -176,6 +210,10 @@ public:
     void OnAllocate2(wxCommandEvent& event);
     void OnHold2(wxCommandEvent& event);
 
+protected:
+    // Presses are refused while the host is gone.
+    bool TryBefore(wxEvent& event) override;
+
 private:
     void EndProgram(int status);
     // True, with the block released, the message shown and the program
@@ -200,10 +238,41 @@ private:
     void AllocateOutput(const wxString& sysRoot, const wxString& dataPath);
     void AllocateInput(const wxString& dataPath);
 
+    // One panel per peripheral (dek-peer).
+    bool ClaimPeripheral();
+    void AnswerLaterPanels();
+    void BringToFront();
+
+    // The host behind the block: gone, back, or slow to answer.
+    std::string BlockName() const;
+    void RememberAttachment(const SAUtils::SharedAreaIdentity& identity);
+    void ShowIdentity();
+    bool HostLeftTheBlock();
+    void DetachFromHost();
+    void DarkenLamps();
+    void TryReattach();
+    void Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity);
+    void AbandonPanel(const wxString& why);
+    void RefreshHostState();
+    class HostWaitScope;
+    void ShowHostWait(bool on);
+
     bool m_ended = false;
     bool m_readerPunch = false;  // the face is a reader-punch's
     int m_iconizeRequests = 0;
     wxBoxSizer* m_rowPQ = nullptr;  // the row of the labels "Q:" and "P:"; owned by the frame's sizer
+    std::unique_ptr<DekPeerLink> m_peer;
+
+    SAUtils::SharedAreaIdentity m_identity;  // of the object mapped
+    DekPeripheral m_attachedAs;              // what the faces were built for
+    UINT m_opsNo = 0;                        // as shown in the title
+    wxString m_periph;
+    bool m_hostGone = false;
+    unsigned m_attachment = 0;       // changes when the block goes; waits on the old one end
+    int m_ticksSinceNameCheck = 0;
+    bool m_startPaneLit = false;     // START's lower pane before the lamps went dark
+    int m_hostWaits = 0;             // request waits that have been shown as waiting
+    bool m_busyPointer = false;
     class BusyScope;
     void LeaveBusy();
 

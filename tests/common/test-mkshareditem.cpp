@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -112,6 +113,29 @@ TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
     // Only the test's own mapping of that object remains.
     EXPECT_EQ(mapsAfter, 1u);
     (void)mapsBefore;
+}
+
+// A panel notices a restarted host by its block's identity: the name refers
+// to the mapped object until the host withdraws it or publishes a new one.
+TEST(SharedAreaIdentity, TheNameRefersToTheMappedObjectUntilWithdrawnOrReplaced)
+{
+    UINT machine = UniqueMachineNumber();
+    auto first = std::make_unique<TestBlock>(machine, 8);
+    size_t mapped = 0;
+    SAUtils::SharedAreaIdentity attached;
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(first->Name().c_str(), &mapped, &attached);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(mapped, sizeof(S_SHAREBASE));
+
+    SAUtils::SharedAreaIdentity now;
+    EXPECT_TRUE(SAUtils::IdentifySharedArea(first->Name().c_str(), &now));
+    EXPECT_EQ(now, attached);
+    first->Unlink();
+    EXPECT_FALSE(SAUtils::IdentifySharedArea(first->Name().c_str(), &now));
+    TestBlock second(machine, 8);
+    ASSERT_TRUE(SAUtils::IdentifySharedArea(second.Name().c_str(), &now));
+    EXPECT_NE(now, attached);
+    SAUtils::ReleaseSharedArea(p, mapped);
 }
 
 }  // namespace

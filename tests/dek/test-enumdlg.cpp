@@ -347,17 +347,26 @@ TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
     EXPECT_EQ(dlg.m_Chan, 0u) << "a line row stands for no channel";
 }
 
-TEST(EnumDialogModal, ClosingTheWindowIsNoChoice)
+// The close box, and Escape which does the same.
+TEST(EnumDialogModal, ClosingTheWindowOrEscapeIsNoChoice)
 {
     const UINT m = UniqueMachineNumber();
-    DekEnumDlg dlg(nullptr);
-    dlg.m_CPU = m;
-    int rc = RunModal(dlg, {[&]() {
-                                dlg.Close();
-                                return true;
-                            }});
-    EXPECT_NE(rc, wxID_OK);
-    EXPECT_EQ(dlg.m_Chan, 0u);
+    for (bool escape : {false, true}) {
+        DekEnumDlg dlg(nullptr);
+        dlg.m_CPU = m;
+        int rc = RunModal(dlg, {[&]() {
+                                    if (escape) {
+                                        wxKeyEvent key(wxEVT_CHAR_HOOK);
+                                        key.m_keyCode = WXK_ESCAPE;
+                                        dlg.GetEventHandler()->ProcessEvent(key);
+                                    } else {
+                                        dlg.Close();
+                                    }
+                                    return true;
+                                }});
+        EXPECT_EQ(rc, wxID_CANCEL) << escape;
+        EXPECT_EQ(dlg.m_Chan, 0u);
+    }
 }
 
 // Channels 4 and 32 are the ends of the accepted range.

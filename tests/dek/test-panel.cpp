@@ -4,13 +4,20 @@
 
 #include "dek-placement.h"
 
+#include <fstream>
+#include <set>
+#include <sys/stat.h>
+
 #include <wx/display.h>
+#include <wx/filefn.h>
 #include <wx/gauge.h>
 #include <wx/textctrl.h>
 #include <wx/button.h>
 #include <wx/stattext.h>
 
 #include "dek-enumdlg.h"
+#include "dek-peer.h"
+#include "proc.h"
 
 using namespace panel_test;
 
@@ -95,6 +102,36 @@ TEST(ParseDekArgs, RefusesNumbersThatAreNotWholeDecimals)
     EXPECT_EQ(a.si, static_cast<UINT>(99999999999ULL));
     ASSERT_TRUE(ParseDekArgs(Argv({"-M", "4294967296"}), a));
     EXPECT_EQ(a.cpu, 0u);
+}
+
+// ---------------------------------------------------------------------------
+// What the operator and a calling script are told
+
+TEST(PanelTitle, NamesTheUnitAndTheStateOfItsHost)
+{
+    struct Case {
+        UINT ops;
+        const char* periph;
+        DekHostState state;
+        const char* title;
+    };
+    for (Case c : {Case{5, "CR1911/1", DekHostState::Attached, "U05 - CR1911/1"},
+                   Case{123, "LP1933/1", DekHostState::Waiting, "U123 - LP1933/1 (waiting for the host)"},
+                   Case{5, "CR1911/1", DekHostState::Gone, "U05 - CR1911/1 (host gone)"}})
+        EXPECT_EQ(PanelTitle(c.ops, c.periph, c.state), c.title);
+}
+
+TEST(FatalMessageLine, IsOneLineWithItsBreaksAsSemicolons)
+{
+    struct Case {
+        const char* message;
+        const char* line;
+    };
+    for (Case c : {Case{"Error: no machine number given (-M nnn)", "dek: Error: no machine number given (-M nnn)"},
+                   Case{"Shared area version mismatch\nExpected 0x89000071",
+                        "dek: Shared area version mismatch; Expected 0x89000071"},
+                   Case{"a\r\nb\n\nc\r", "dek: a; b; ; c; "}})
+        EXPECT_EQ(FatalMessageLine(c.message), c.line);
 }
 
 // ---------------------------------------------------------------------------
@@ -605,6 +642,156 @@ TEST_F(Poll, HostDownWithoutCloseKeepsPolling)
     EXPECT_TRUE(frame->m_timer.IsRunning());
     EXPECT_NE(frame->m_share, nullptr);
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false));
+}
+
+// The host withdraws the block and publishes it again, as a restarted host
+// does; the old mapping stays valid all the while, only its name tells.
+TEST_F(Poll, AWithdrawnBlockDetachesThePanelUntilTheHostPublishesItAgain)
+{
+    Started(PT_CR, "CR1911/1");
+    frame->m_allocated = true;
+    frame->ShowFilename("/data/deck.txt");
+    frame->UpdateLights();
+    const void* old = frame->m_share;
+    wxTimerEvent tick(frame->m_timer);
+    block->Unlink();
+    for (int i = 0; i < 9; ++i)
+        frame->OnTimer(tick);
+    EXPECT_FALSE(frame->HostGone()) << "looked up once a second, not at every tick";
+    frame->OnTimer(tick);
+    ASSERT_TRUE(frame->HostGone());
+    EXPECT_EQ(frame->GetTitle(), "U07 - CR1911/1 (host gone)");
+    for (IclButton* lamp : {frame->m_ctlSTART, frame->m_ctlALLOCATE}) {
+        EXPECT_FALSE(lamp->IsLit(false));
+        EXPECT_FALSE(lamp->IsLit(true));
+    }
+    wxCommandEvent stop = Press(ID_STOP);
+    frame->ProcessWindowEvent(stop);
+    EXPECT_EQ(watch.beeps, 1);
+    EXPECT_TRUE(frame->m_started) << "and did nothing else";
+    frame->OnTimer(tick);
+    EXPECT_TRUE(frame->HostGone());
+
+    Publish(PT_CR, "CR1911/1", PT_NONE, 9);
+    frame->OnTimer(tick);
+    ASSERT_FALSE(frame->HostGone());
+    EXPECT_TRUE(IsMappedFrom(frame->m_share, block->Name()));
+    EXPECT_FALSE(IsMappedFrom(old, block->Name())) << "the old block is released";
+    EXPECT_EQ(frame->GetTitle(), "U09 - CR1911/1");
+    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "09");
+    EXPECT_FALSE(frame->m_allocated) << "the new host has none of the old one's media";
+    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, "");
+    EXPECT_TRUE(frame->m_ctlSTART->IsLit(false));
+    EXPECT_TRUE(frame->m_ctlSTART->IsLit(true));
+    EXPECT_TRUE(watch.exits.empty());
+}
+
+TEST_F(Poll, AWithdrawnBlockClosesThePanelWhenTheHostAsksPanelsToClose)
+{
+    Started(PT_CP);
+    B().m_CloseOnHostDown = true;
+    block->Unlink();
+    wxTimerEvent tick(frame->m_timer);
+    for (int i = 0; i < 10; ++i)
+        frame->OnTimer(tick);
+    EXPECT_EQ(frame->m_share, nullptr);
+    for (int i = 0; i < 50 && frame; ++i)
+        Pump(5);
+    EXPECT_FALSE(frame);
+    EXPECT_TRUE(watch.exits.empty());
+}
+
+TEST_F(Poll, ARequestTheHostLeavesPendingShowsUntilTheWaitEnds)
+{
+    Started(PT_CP, "CP2151");
+    B().m_PhysicalDevice = true;  // ALLOCATE then asks without a dialog
+    wxString titleDuring;
+    GdkCursor* cursorDuring = nullptr;
+    wxTimer later;
+    later.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        titleDuring = frame->GetTitle();
+        cursorDuring = frame->GetCursor().IsOk() ? frame->GetCursor().GetCursor() : nullptr;
+        wxCommandEvent stop = Press(ID_STOP);
+        frame->ProcessWindowEvent(stop);
+    });
+    later.StartOnce(700);
+    wxCommandEvent allocate = Press(ID_ALLOCATE);
+    frame->ProcessWindowEvent(allocate);  // returns once STOP has ended the wait
+    EXPECT_EQ(titleDuring, "U07 - CP2151 (waiting for the host)");
+    EXPECT_EQ(cursorDuring, wxCursor(wxCURSOR_ARROWWAIT).GetCursor());
+    EXPECT_EQ(frame->GetTitle(), "U07 - CP2151");
+    EXPECT_FALSE(frame->GetCursor().IsOk());
+}
+
+// ---------------------------------------------------------------------------
+// What decides about a block published again
+
+TEST(JudgeReattach, ResumesOnlyTheSamePeripheralInAUsableBlock)
+{
+    const DekPeripheral was{PT_CR, "CR1911/1", PT_NONE};
+    struct Case {
+        const char* what;
+        std::function<void(S_SHAREBASE&)> change;
+        size_t mapped;
+        DekReattach verdict;
+    };
+    const size_t whole = sizeof(S_SHAREBASE);
+    for (const Case& c : {
+             Case{"the same", [](S_SHAREBASE&) {}, whole, DekReattach::Resume},
+             Case{"another operator number", [](S_SHAREBASE& b) { b.m_OpsNo = 12; }, whole, DekReattach::Resume},
+             Case{"another model", [](S_SHAREBASE& b) { strcpy(b.m_Periph, "CR1912/1"); }, whole,
+                  DekReattach::Changed},
+             Case{"another device code", [](S_SHAREBASE& b) { b.m_DevTyp = PT_SC7930; }, whole,
+                  DekReattach::Changed},
+             Case{"another type", [](S_SHAREBASE& b) { b.m_PeriType = PT_LP; }, whole, DekReattach::Changed},
+             Case{"a type without a panel", [](S_SHAREBASE& b) { b.m_PeriType = PT_MT; }, whole,
+                  DekReattach::Unsupported},
+             Case{"another version", [](S_SHAREBASE& b) { b.m_Version = 0x89000070; }, whole, DekReattach::Refuse},
+             Case{"a size beyond the object", [](S_SHAREBASE& b) { b.m_SharedAreaSize = whole + 1; }, whole,
+                  DekReattach::Refuse},
+         }) {
+        auto now = std::make_unique<S_SHAREBASE>();
+        now->m_Version = SHAREBASE_VERSION;
+        now->m_SharedAreaSize = whole;
+        now->m_PeriType = PT_CR;
+        strcpy(now->m_Periph, "CR1911/1");
+        now->m_DevTyp = PT_NONE;
+        c.change(*now);
+        EXPECT_EQ(JudgeReattach(was, *now, c.mapped), c.verdict) << c.what;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// One panel per peripheral
+
+TEST(PeerKey, DistinctPanelsNeverShareAKey)
+{
+    std::vector<wxString> keys = {PeerKey(1, 12, ":0", "1000"), PeerKey(11, 2, ":0", "1000"),
+                                  PeerKey(1, 12, ":1", "1000"), PeerKey(1, 12, ":0", "1001"),
+                                  PeerKey(2, 3, "d_1", "u"),     PeerKey(2, 3, "1", "u_d")};
+    EXPECT_EQ(std::set<wxString>(keys.begin(), keys.end()).size(), keys.size());
+    EXPECT_EQ(PeerKey(5, 7, "host/x:0.0", "1000").Find('/'), wxNOT_FOUND) << "a file name";
+}
+
+TEST(PeerLink, ALockLeftByAKilledPanelDoesNotStandInTheWay)
+{
+    wxString path;
+    {
+        DekPeerLink link(UniqueMachineNumber(), 7);
+        path = link.LockPath();
+        // The killed panel's process number now belongs to a live process
+        // that is no panel.
+        ChildProcess other;
+        ASSERT_TRUE(other.Start({"/bin/sleep", "30"}));
+        {
+            std::ofstream lock(path.fn_str());
+            lock << other.Pid();
+        }
+        chmod(path.fn_str(), 0600);
+        EXPECT_EQ(link.ClaimPeripheral(), DekPeerLink::Claim::First);
+        EXPECT_TRUE(wxFileExists(path));
+    }
+    EXPECT_FALSE(wxFileExists(path)) << "removed with the claim";
 }
 
 // ---------------------------------------------------------------------------

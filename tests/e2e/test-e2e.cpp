@@ -1,15 +1,18 @@
 // The real dek program on the test X server, driven by dek-devhost and by
 // xdotool as an operator would: message boxes and exit statuses, waiting for
 // a late block, the title, closing on host-down, the remembered placement,
-// a card deck allocated through the real file dialog, and both units of a
-// reader-punch.
+// a card deck allocated through the real file dialog, both units of a
+// reader-punch, a host that withdraws and publishes again or leaves a request
+// pending, a second panel for one channel, and Escape in the selection dialog.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -327,6 +330,120 @@ TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
         },
         3000));
     EXPECT_TRUE(m_panel->Running());
+}
+
+// ---------------------------------------------------------------------------
+// The truth about the host
+
+// The n-th lamp (from 0) of the first row of a panel moved to (0, 0): a point
+// in its upper pane and one near its lower left corner.
+int LampX(int n)
+{
+    return 4 + n * 94 + 8;
+}
+const int kUpperPaneY = 4 + 8;
+const int kLowerCornerY = 4 + 44;
+
+TEST_F(Panel, TheSameChannelWithdrawnAndPublishedAgainIsFollowed)
+{
+    StartHost({"5:CR:CR1911/1:ops=5,closeonhostdown=0"});
+    ASSERT_FALSE(StartedPanelInTheCorner(5, "^U05 - CR1911/1$").empty());
+    ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampX(0), kUpperPaneY) == "0,255,0"; }, 3000)) << "START lit";
+
+    m_host->WriteLine("withdraw 5");
+    ASSERT_TRUE(m_host->WaitForLine("withdrawn 5", 3000));
+    EXPECT_FALSE(FindWindow("^U05 - CR1911/1 \\(host gone\\)$", 3000).empty());
+    EXPECT_EQ(PixelAt(LampX(0), kUpperPaneY), "0,127,0") << "dark";
+
+    m_host->WriteLine("publish 5:CR:CR1911/1:ops=5,closeonhostdown=0");
+    ASSERT_TRUE(m_host->WaitForLine("published 5", 3000));
+    EXPECT_FALSE(FindWindow("^U05 - CR1911/1$", 3000).empty());
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampX(0), kUpperPaneY) == "0,255,0"; }, 3000)) << "lit again";
+    EXPECT_TRUE(m_panel->Running());
+}
+
+TEST_F(Panel, TheChannelPublishedAgainAsAnotherTypeEndsThePanelWithStatus1)
+{
+    StartHost({"5:CR:CR1911/1:closeonhostdown=0"});
+    StartPanel(MachineArgs(5));
+    ASSERT_FALSE(FindWindow("^U05 - ").empty());
+    m_host->WriteLine("withdraw 5");
+    ASSERT_TRUE(m_host->WaitForLine("withdrawn 5", 3000));
+    m_host->WriteLine("publish 5:LP:LP1933/1");
+    ASSERT_TRUE(m_host->WaitForLine("published 5", 3000));
+    std::string box = FindWindow("^dek$", 5000);
+    ASSERT_FALSE(box.empty()) << m_panel->Stderr();
+    const std::string line = "dek: Peripheral changed; Channel 5 is now LP1933/1, type 2";
+    EXPECT_TRUE(WaitUntil([&] { return m_panel->Stderr().find(line) != std::string::npos; }, 3000))
+        << m_panel->Stderr();
+    PressReturnIn(box);
+    EXPECT_EQ(PanelStatus(), 1);
+}
+
+TEST_F(Panel, ARequestTheHostLeavesPendingIsShownInTheTitleUntilAnswered)
+{
+    StartHost({"4:CP:CP2151:phys=lp0"});
+    m_host->WriteLine("ignore 4");
+    ASSERT_TRUE(m_host->WaitForLine("ok", 3000));
+    std::string win = StartedPanelInTheCorner(4, "^U04 - CP2151$");
+    ASSERT_FALSE(win.empty());
+
+    ClickAt(win, LampX(1) + 38, 4 + 25);  // ALLOCATE: the device, no dialog
+    ASSERT_TRUE(m_host->WaitForLine("pending 4 allocate", 5000));
+    EXPECT_FALSE(FindWindow("^U04 - CP2151 \\(waiting for the host\\)$", 3000).empty());
+    m_host->WriteLine("ack 4");
+    ASSERT_TRUE(m_host->WaitForLine("served 4 allocate", 3000));
+    EXPECT_TRUE(WaitUntil([&] { return Shell("xdotool getwindowname " + win) == "U04 - CP2151"; }, 3000));
+}
+
+// The first panel comes to the front: both panels sit at (0, 0), and the
+// second lamp is the card reader's grey DATA or the card punch's green
+// ALLOCATE, whichever panel is on top.
+TEST_F(Panel, ASecondPanelForAChannelBringsTheFirstForwardAndEnds)
+{
+    StartHost({"5:CR:CR1911/1", "6:CP"});
+    auto start = [&](int channel) {
+        auto p = std::make_unique<ChildProcess>();
+        EXPECT_TRUE(p->Start({DEK_PATH, "-M", std::to_string(m_machine), "-S", std::to_string(channel)}));
+        return p;
+    };
+    auto reader = start(5);
+    std::string readerWin = FindWindow("^U05 - ");
+    ASSERT_FALSE(readerWin.empty());
+    Shell("xdotool windowmove " + readerWin + " 0 0");
+    auto punch = start(6);
+    std::string punchWin = FindWindow("^U06 - ");
+    ASSERT_FALSE(punchWin.empty());
+    Shell("xdotool windowmove " + punchWin + " 0 0");
+    ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampX(1), kLowerCornerY) == "0,127,0"; }, 3000)) << "punch on top";
+
+    auto second = start(5);
+    ASSERT_TRUE(second->Wait(5000));
+    EXPECT_EQ(second->ExitStatus(), 0) << second->Stderr();
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampX(1), kLowerCornerY) == "127,127,127"; }, 3000))
+        << "the reader's panel came forward";
+    EXPECT_EQ(Shell("xdotool search --onlyvisible --name '^U05 - ' | wc -l"), "1");
+    EXPECT_TRUE(reader->Running());
+
+    // A panel killed outright leaves its lock behind; it stands in nobody's way.
+    ASSERT_TRUE(reader->Signal(SIGKILL));
+    ASSERT_TRUE(reader->Wait(3000));
+    auto again = start(5);
+    EXPECT_FALSE(FindWindow("^U05 - ").empty()) << again->Stderr();
+    EXPECT_TRUE(again->Running());
+}
+
+TEST_F(Panel, EscapeInTheSelectionDialogEndsWithoutAPanel)
+{
+    StartHost({"5:CR"});
+    StartPanel({"-M", std::to_string(m_machine)});
+    std::string dlg = FindWindow("^Select peripheral$");
+    ASSERT_FALSE(dlg.empty()) << m_panel->Stderr();
+    Shell("xdotool mousemove --window " + dlg + " 300 200");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Shell("xdotool key Escape");
+    EXPECT_EQ(PanelStatus(), 0);
+    EXPECT_TRUE(FindWindow("^U05 - ", 100).empty());
 }
 
 }  // namespace
