@@ -35,6 +35,7 @@ public:
     void Poll(double now);
     // Disconnects the medium (m_Disc), as at the end of an input file.
     void Disconnect(const std::string& reason);
+    bool Truncate(UINT size) { return m_pub.Truncate(size); }
 
     void SetIgnoring(bool ignoring) { m_ignoring = ignoring; }
     void SetHostUp(bool up);
@@ -75,6 +76,8 @@ private:
     std::string ServeCloseFile();
 
     void AdvanceReader(double now);
+    // Reports when the panel has taken a disconnection.
+    void WatchDisconnect(double now);
     UINT NextCardLength() const;
     void CloseInput();
     UINT ReaderRate() const;  // units a minute (cards) or a second (characters)
@@ -96,6 +99,9 @@ private:
     bool m_keptOpen = false;  // left open by a disconnect
     double m_credit = 0;      // cards or characters due
     double m_lastTime = -1;
+
+    double m_lastPoll = 0;
+    double m_discRaisedAt = -1;  // m_Disc raised and not yet taken
 };
 
 // A few lines that the host writes into an output file, so that a demo shows
