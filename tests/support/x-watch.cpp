@@ -1,6 +1,8 @@
 // dek-xwatch: reports what happens to the top-level windows of an X display,
 // one line an event, each with the time on the monotonic clock in seconds:
 //   map T WIN PID X Y W H TITLE    a window was mapped (PID 0 when unknown)
+//   popup T WIN PID X Y W H TITLE  the same for a menu, list or tooltip
+//                                  (override-redirect: never a dialog)
 //   geom T WIN X Y W H             it moved or changed size
 //   title T WIN TITLE              its title changed
 //   unmap T WIN                    it was unmapped
@@ -175,8 +177,9 @@ private:
         }
         XWindowAttributes wa = {};
         XGetWindowAttributes(m_dpy, win, &wa);
-        printf("map %.3f 0x%lx %lu %d %d %d %d %s\n", Now(), win, CardinalProperty(m_dpy, win, m_atoms.pid), wa.x, wa.y,
-               wa.width, wa.height, Title(m_dpy, win, m_atoms).c_str());
+        printf("%s %.3f 0x%lx %lu %d %d %d %d %s\n", wa.override_redirect ? "popup" : "map", Now(), win,
+               CardinalProperty(m_dpy, win, m_atoms.pid), wa.x, wa.y, wa.width, wa.height,
+               Title(m_dpy, win, m_atoms).c_str());
     }
 
     void Damaged(const XDamageNotifyEvent& de)
