@@ -142,8 +142,13 @@ namespace {
 const size_t kMaxMessage = 1000;  // 999 characters and the terminator
 const UINT kFirstExtracode = 96;
 
-// Replaces every entry with a fresh copy; the previous copies are released
-// so that constructing many loggers does not grow the heap.
+// The copies the last construction made. A program of the suite may put its
+// own text into ENames; only an entry that still holds the logger's copy is
+// freed, and a copy the program took out of the table is the program's.
+char* g_ownENames[128];
+
+// Replaces every entry with a fresh copy, releasing the previous copies so
+// that constructing many loggers does not grow the heap.
 void FillENames()
 {
     for (UINT i = 0; i < 128; ++i) {
@@ -155,8 +160,10 @@ void FillENames()
             snprintf(octal, sizeof octal, "'%03o", i);
             copy = strdup(octal);
         }
-        free(ENames[i]);
+        if (ENames[i] == g_ownENames[i])
+            free(ENames[i]);
         ENames[i] = copy;
+        g_ownENames[i] = copy;
     }
 }
 
@@ -219,7 +226,8 @@ CLogger::CLogger()
       m_Flush(false),
       m_Limiting(true),
       m_UseDumpLabels(false),
-      m_Filename()
+      m_Filename(),
+      m_Trace(false)
 {
     pthread_mutex_init(&m_cs, nullptr);
     FillENames();
@@ -276,6 +284,11 @@ bool CLogger::IsOpen() const
 void CLogger::SetFilename(const char* path)
 {
     snprintf(m_Filename, sizeof m_Filename, "%s", path ? path : "");
+}
+
+FILE* CLogger::GetFile() const
+{
+    return m_F;
 }
 
 void CLogger::IntervalFormat(char* out, size_t outSize, UINT elapsedMs, const char* fmt)
@@ -393,6 +406,11 @@ UINT CLogger::GetLevel() const
     return m_Level;
 }
 
+UINT CLogger::GetTraceLevel() const
+{
+    return m_Level;
+}
+
 void CLogger::SetTimeStamping(bool on)
 {
     m_TimeStamped = on;
@@ -400,6 +418,16 @@ void CLogger::SetTimeStamping(bool on)
         Log(LG_EMERG, "\nTimestamping on using divisor of %i\n", m_TimeStampDivisor);
     else
         Log(LG_EMERG, "\nNo Timestamping\n");
+}
+
+bool CLogger::GetTimeStamping() const
+{
+    return m_TimeStamped;
+}
+
+void CLogger::UseHighPrecisionTimestamp(bool on)
+{
+    m_Use_uSec = on;
 }
 
 void CLogger::SetSizeLimit(UINT limit, bool on)
@@ -423,6 +451,12 @@ void CLogger::SetFlush(bool on)
     m_Flush = on;
 }
 
+void CLogger::Flush()
+{
+    if (m_Open)
+        fflush(m_F);
+}
+
 void CLogger::Empty()
 {
     if (!m_Open)
@@ -430,6 +464,57 @@ void CLogger::Empty()
     rewind(m_F);
     int rc = ftruncate(fileno(m_F), 0);
     (void)rc;  // on failure the old text simply stays
+}
+
+void CLogger::SetTrace(bool on)
+{
+    m_Trace = on;
+}
+
+bool CLogger::GetTrace() const
+{
+    return m_Trace;
+}
+
+void CLogger::SetNFieldLabel(const char* label)
+{
+    snprintf(m_Nfield, sizeof m_Nfield, "%s", label ? label : "");
+}
+
+void CLogger::SetPMDefs(PPMENTRY entries, UINT count)
+{
+    m_pPMEntries = entries;
+    m_nPMEntries = entries ? count : 0;
+}
+
+void CLogger::SetG3Datum(UINT datum)
+{
+    m_G3Datum = datum;
+}
+
+void CLogger::SetSymbols(CSymbolTable* symbols)
+{
+    m_pSymbols = symbols;
+    m_NoSymbols = symbols == nullptr;
+}
+
+void CLogger::PrintControlWordHeader()
+{
+    char line[80];
+    size_t len = 0;
+    AppendFormat(line, sizeof line, &len, "%-16s", m_Nfield[0] != '\0' ? m_Nfield : "N");
+    if (m_PrintOctal)
+        AppendFormat(line, sizeof line, &len, "%-9s", "Octal");
+    if (m_PrintDecimal)
+        AppendFormat(line, sizeof line, &len, "%-10s", "Decimal");
+    if (m_PrintChars)
+        AppendFormat(line, sizeof line, &len, "%-6s", "Chars");
+    if (m_PrintInst)
+        AppendFormat(line, sizeof line, &len, "%s", "Order");
+    while (len > 0 && line[len - 1] == ' ')
+        --len;
+    line[len] = '\0';
+    Log(LG_EMERG, "%s\n", line);
 }
 
 void CLogger::LogBlock(const BYTE* p, UINT n)

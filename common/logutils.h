@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "tchar-compat.h"
-#include "types1900.h"
 
 // Milliseconds of wall-clock time in 32 bits; wraps every 2^32 ms and follows
 // changes of the system clock.
@@ -67,8 +66,12 @@ public:
     bool Open(bool append);
     // Writes the closing banner and closes; does nothing when closed.
     void Close();
+    // False once Close or the size limit has closed the file.
     bool IsOpen() const;
+    // The name Open(bool) opens, cut to fit m_Filename.
     void SetFilename(const char* path);
+    // The open stream, for a program that writes to it directly; null when closed.
+    FILE* GetFile() const;
 
     // Written when (level & 7) <= m_Level; thread-safe, one whole message.
     void Log(UINT level, const char* fmt, ...) LOGUTILS_PRINTF(3, 4);
@@ -79,14 +82,39 @@ public:
 
     void SetLevel(UINT level);
     void SetTraceLevel(UINT level);
+    // The largest level number written; a refused SetLevel leaves it as it was.
     UINT GetLevel() const;
+    // The same level: the trace level and the log level are one.
+    UINT GetTraceLevel() const;
     void SetTimeStamping(bool on);
+    // Whether lines are stamped.
+    bool GetTimeStamping() const;
+    // Stamps count the monotonic counter over m_TimeStampDivisor (true) or the millisecond tick.
+    void UseHighPrecisionTimestamp(bool on);
     void SetSizeLimit(UINT limit, bool on);
     void SetLimiting(bool on);
     void SetDumpLabels(bool on);
+    // When on, every message and dump is flushed at once.
     void SetFlush(bool on);
+    // Pushes what has been written so far into the file; nothing when closed.
+    void Flush();
     // Starts the open file afresh.
     void Empty();
+
+    // The program's switch for tracing the orders it obeys; the logger only keeps it.
+    void SetTrace(bool on);
+    // Whether the program traces.
+    bool GetTrace() const;
+    // Title of the N-field column of control-word dumps, cut to 15 characters.
+    void SetNFieldLabel(const char* label);
+    // The program's table of named store addresses; not copied, so it must outlive its use.
+    void SetPMDefs(PPMENTRY entries, UINT count);
+    // Datum of the store region that dumped addresses are relative to (0xFFFFFFFF: none).
+    void SetG3Datum(UINT datum);
+    // The program's symbol table for naming addresses; null prints numbers only.
+    void SetSymbols(CSymbolTable* symbols);
+    // Level-0 column titles of a control-word dump: the N-field label, then the m_Print* columns.
+    void PrintControlWordHeader();
 
     // One line: the length, then each byte as itself or, below 32, in hex.
     void LogBlock(const BYTE* p, UINT n);
@@ -133,6 +161,7 @@ public:
     bool m_Limiting;
     bool m_UseDumpLabels;
     TCHAR m_Filename[512];
+    bool m_Trace;
 
 private:
     void WriteText(const char* text);

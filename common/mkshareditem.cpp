@@ -22,9 +22,10 @@ GuardedBlock g_guarded[kGuardSlots];
 struct sigaction g_previousBusAction;
 std::atomic<bool> g_guardInstalled{false};
 
-void OnBusError(int sig, siginfo_t* info, void* /*context*/)
+// Maps zero pages over the guarded block that holds addr and marks it lost;
+// false when no guarded block holds addr.
+bool RescueGuardedBlock(uintptr_t addr)
 {
-    uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
     for (GuardedBlock& g : g_guarded) {
         uintptr_t base = g.base.load();
         size_t len = g.len.load();
@@ -33,13 +34,61 @@ void OnBusError(int sig, siginfo_t* info, void* /*context*/)
                            MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (p != MAP_FAILED) {
                 g.lost.store(true);
-                return;  // the faulting access is retried on the zero pages
+                return true;
             }
         }
     }
-    // Not ours: restore what was there before and let the fault take its course.
-    sigaction(sig, &g_previousBusAction, nullptr);
-    raise(sig);
+    return false;
+}
+
+// Calls a previous handler as the kernel would have: its mask and, unless
+// it asked otherwise, the signal itself blocked while it runs.
+void CallPrevious(const struct sigaction& prev, int sig, siginfo_t* info, void* context)
+{
+    sigset_t mask = prev.sa_mask;
+    if (!(prev.sa_flags & SA_NODEFER))
+        sigaddset(&mask, sig);
+    sigset_t old;
+    pthread_sigmask(SIG_BLOCK, &mask, &old);
+    if (prev.sa_flags & SA_SIGINFO)
+        prev.sa_sigaction(sig, info, context);
+    else
+        prev.sa_handler(sig);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+// A fault that is not ours goes to whatever handled SIGBUS before the guard,
+// with the original signal information, and the guard stays in place.
+void PassOn(int sig, siginfo_t* info, void* context, bool fault)
+{
+    const struct sigaction prev = g_previousBusAction;
+    // sa_handler and sa_sigaction share their storage.
+    if (prev.sa_handler != SIG_DFL && prev.sa_handler != SIG_IGN) {
+        if (prev.sa_flags & SA_RESETHAND) {
+            // A one-shot handler: later faults take the default action.
+            g_previousBusAction.sa_flags &= ~SA_SIGINFO;
+            g_previousBusAction.sa_handler = SIG_DFL;
+        }
+        CallPrevious(prev, sig, info, context);
+        return;
+    }
+    if (prev.sa_handler == SIG_IGN && !fault)
+        return;
+    // The default action; a real fault cannot be ignored either. With the
+    // default disposition back, the faulting instruction faults again when
+    // it is retried, and a sent signal is sent again: both end the process.
+    signal(sig, SIG_DFL);
+    if (!fault)
+        raise(sig);
+}
+
+void OnBusError(int sig, siginfo_t* info, void* context)
+{
+    // Only a fault carries an address; a sent signal carries its sender.
+    bool fault = info->si_code > 0 && info->si_code != SI_KERNEL;
+    if (fault && RescueGuardedBlock(reinterpret_cast<uintptr_t>(info->si_addr)))
+        return;  // the faulting access is retried on the zero pages
+    PassOn(sig, info, context, fault);
 }
 
 void InstallBusGuard()
@@ -167,7 +216,7 @@ bool IsSharedAreaIntact(const void* p)
             return !g.lost.load();
         }
     }
-    return false;
+    return true;  // not tracked, so not known lost
 }
 
 bool IsSharedAreaLost(const void* p)

@@ -30,12 +30,15 @@ void ReleaseSharedArea(void* p, size_t sz);
 // Blocks opened here are guarded: if the host shrinks or truncates an object
 // while it is mapped, touching the lost part raises SIGBUS. The guard maps
 // zero pages over the whole block instead, so the access completes (the
-// version word then reads 0), and marks the block lost. Faults anywhere else
-// keep their default, fatal, behaviour.
+// version word then reads 0), and marks the block lost. A SIGBUS anywhere
+// else goes to the handler that was in place before the guard, or takes the
+// default, fatal, action. Up to 256 blocks at once are guarded; a block
+// beyond them, or one not opened here, is never known lost.
 bool IsSharedAreaLost(const void* p);
 
-// Touches the last byte of an opened block, so that a shrunk object is noticed
-// even when nothing else reads past its new end; false once the block is lost.
+// Touches the last byte of a guarded block, so that a shrunk object is
+// noticed even when nothing else reads past its new end; false once the block
+// is lost.
 bool IsSharedAreaIntact(const void* p);
 
 // A shared text field read within its width: the host may fill it without

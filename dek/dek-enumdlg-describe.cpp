@@ -3,23 +3,40 @@
 // from the dialog.
 #include "dek-enumdlg-describe.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
 #include "mkshareditem.h"
-#include "peri-enums.h"
-#include "peri-names.h"
+#include "peri-catalogue.h"
 
 namespace {
 
+constexpr UINT kIclTypeCount = MNEMONIC_TYPES;
+static_assert(kIclTypeCount == 29, "the list shows the mnemonics of types 0 to 28");
+
+// "*" and the letters of each type's name, for the types the list can show.
+constexpr std::array<std::array<char, 4>, kIclTypeCount> MnemonicTexts()
+{
+    std::array<std::array<char, 4>, kIclTypeCount> texts{};
+    for (UINT t = 0; t < kIclTypeCount; ++t)
+        if (PeriTypeLetters[t][0] != '\0')
+            texts[t] = {'*', PeriTypeLetters[t][0], PeriTypeLetters[t][1], '\0'};
+    return texts;
+}
+constexpr auto kMnemonicTexts = MnemonicTexts();
+
+constexpr std::array<const char*, kIclTypeCount> MnemonicTable()
+{
+    std::array<const char*, kIclTypeCount> table{};
+    for (UINT t = 0; t < kIclTypeCount; ++t)
+        table[t] = kMnemonicTexts[t].data();
+    return table;
+}
+
 // Type mnemonics by type number; types without one have an empty entry and
 // types above 28 have none at all.
-const char* const IclTypes[] = {
-    "*TR", "*TP", "*LP", "*CR", "*CP", "*MT", "*ED", "*MC", "*DS", "*DR",
-    "*UX", "*MX", "*CT", "*FD", "*ID", "",    "",    "",    "",    "",
-    "*GP", "*GD", "*UD", "",    "*CC", "*HD", "*ES", "",    "*PB",
-};
-static_assert(sizeof(IclTypes) / sizeof(IclTypes[0]) == 29, "one mnemonic per type 0 to 28");
+constexpr std::array<const char*, kIclTypeCount> IclTypes = MnemonicTable();
 
 std::string UnsignedText(UINT value)
 {
@@ -165,7 +182,7 @@ std::vector<EnumRow> DescribeBlock(const S_SHAREBASE& b, UINT chan)
     row.si = UnsignedText(chan);
     row.ops = UnsignedText(b.m_OpsNo);
     row.desc = SAUtils::FieldText(b.m_Periph);
-    if (periType < sizeof(IclTypes) / sizeof(IclTypes[0]))
+    if (periType < IclTypes.size())
         row.type = IclTypes[periType];
     DescribeDetails(b, row);
     rows.push_back(row);

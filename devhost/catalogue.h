@@ -18,8 +18,6 @@ std::string TypeName(UINT type);
 // PDEVTYPE from a model name ("CR1911/1", "CR1911_1", "PT_CR1911_1", case
 // ignored) or a decimal number below PT_LASTITEM.
 bool ParseDevTypeName(const std::string& text, UINT* devTyp);
-// "CR1911/1" for PT_CR1911_1; "?" outside the enumeration.
-std::string DevTypeModelName(UINT devTyp);
 
 // CPU_CODE from "1906A", "CPU_1906A" or a number below CPU_LAST.
 bool ParseCpuName(const std::string& text, UINT* cpu);

@@ -88,6 +88,14 @@ bool SafeRelativePath(const std::string& path, std::string* why)
     return true;
 }
 
+bool NamesDevice(UINT type, const std::string& name, bool isDevice)
+{
+    if (name.empty() || (type == PT_LP && !isDevice))
+        return false;
+    bool bare = name.find('/') == std::string::npos && name.find('.') == std::string::npos;
+    return bare || name.back() == ':';
+}
+
 std::string OutputSample(UINT type, UINT channel, const std::string& model)
 {
     std::string who = model + " on channel " + std::to_string(channel);
@@ -350,7 +358,7 @@ std::string DeviceServer::ResumeInput()
 
 std::string DeviceServer::AllocateOutput(const Snapshot& data)
 {
-    if (!data.file.empty() && data.file.back() == ':')
+    if (NamesDevice(m_desc.type, data.file, data.isDevice))
         return " device=1";
     std::string why;
     if (!SafeRelativePath(data.file, &why))

@@ -108,6 +108,15 @@ private:
 // that the allocation arrived.
 std::string OutputSample(UINT type, UINT channel, const std::string& model);
 
+// Whether an output allocation's name is a device of the host rather than a
+// file under the root. A panel turns a chosen "dev_" file into the rest of
+// its name, cut before its first '.' and then given a ':' ("dev_lp0.txt"
+// gives "lp0:", "DEV_PRN" gives "PRN"), and sends a file as its path relative
+// to the root. So a name that ends in ':', or that has neither a '/' nor a
+// '.', is a device. A line printer's panel sets m_IsDevice with every name:
+// it cannot say "device", but a false m_IsDevice says "file".
+bool NamesDevice(UINT type, const std::string& name, bool isDevice);
+
 // A relative path that stays under the root: not empty, not absolute, no
 // "..". False with a reason otherwise.
 bool SafeRelativePath(const std::string& path, std::string* why);

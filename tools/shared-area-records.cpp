@@ -4,8 +4,7 @@
 #include <sstream>
 
 #include "mkshareditem.h"
-#include "peri-enums.h"
-#include "peri-names.h"
+#include "peri-catalogue.h"
 #include "sharebase.h"
 
 LAYOUT_DOC_TYPE_NAME(bool)
@@ -209,9 +208,12 @@ RecordDoc Printer()
     F(m_Repertoire, "", "");
     F(m_LoadFormatLoop, "request", "load the format loop named in `m_FormatLoopName` (DATA)");
     F(m_FullUI, "", "");
-    F(m_IsDevice, "panel", "set true together with `m_Filename` by ALLOCATE");
-    F(m_Filename, "panel", "output file relative to `m_SystemRoot`, or a device name ending in a "
-                           "colon");
+    F(m_IsDevice, "panel", "set true together with `m_Filename` by every ALLOCATE, for a file as "
+                           "for a device");
+    F(m_Filename, "panel", "output file relative to `m_SystemRoot`, or a device name: a chosen "
+                           "dev_ file's name after the prefix, cut before its first '.' and ended "
+                           "by a colon (dev_lp0.txt gives lp0:), or whole when it has no '.' "
+                           "(DEV_PRN gives PRN)");
     F(m_FormatLoopName, "panel", "file name, without directory, of the chosen format loop");
     F(m_Chars, "", "");
 #undef F
@@ -646,6 +648,34 @@ std::string EnumerationText()
     return out.str();
 }
 
+std::string CatalogueText()
+{
+    std::ostringstream out;
+    out << "## Catalogue\n\n"
+        << "`m_PeriType` holds a `PTDETAILS` type number, `m_DevTyp` a `PDEVTYPE` model code "
+           "(0, `PT_NONE`, is no model) and `m_HostCpu` a `CPU_CODE`; the numbers are fixed. "
+           "Type numbers whose name is only the number are left out, among them 40, `PT_40`, the "
+           "P/Q interface type. The mnemonic is what the selection dialog shows in its Type "
+           "column; types from "
+        << MNEMONIC_TYPES << " up have none. The model text is how a host names the model in "
+                             "`m_Periph`.\n\n"
+        << "| Type | Name | Mnemonic |\n|---:|---|---|\n";
+    for (UINT t = 0; t < PT_LAST; ++t) {
+        const std::string letters = PeriTypeLetters[t];
+        if (!letters.empty())
+            out << "| " << t << " | `PT_" << letters << "` | "
+                << (t < MNEMONIC_TYPES ? "`*" + letters + "`" : "") << " |\n";
+    }
+    out << "\n| Model | Name | Model text |\n|---:|---|---|\n";
+    for (UINT d = PT_NONE + 1; d < PT_LASTITEM; ++d)
+        out << "| " << d << " | `PT_" << DevTypeNames[d] << "` | " << DevTypeModelName(d) << " |\n";
+    out << "\n| Processor | Name |\n|---:|---|\n";
+    for (UINT c = 0; c < CPU_LAST; ++c)
+        out << "| " << c << " | `CPU_" << CpuNames[c] << "` |\n";
+    out << "\n";
+    return out.str();
+}
+
 }  // namespace
 
 std::vector<RecordDoc> Records()
@@ -689,6 +719,7 @@ std::string Document(const std::vector<RecordDoc>& records)
     for (const RecordDoc& r : records)
         out << LayoutDoc::RenderRecord(r);
     out << EnumerationText();
+    out << CatalogueText();
     out << Protocol(PlacedFields(records));
     return out.str();
 }

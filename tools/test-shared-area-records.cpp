@@ -118,7 +118,9 @@ TEST(SharedAreaDocument, CarriesTheFactsAndIsStable)
                              "| 260 | 1524 | 4 | `UINT` | `m_Filesize` | no | host |",
                              "| 4 | 1268 | 252 | `COMMSLINE[21]` | `m_Lines` |",
                              "| `m_Disc` | 81 | host raises, panel clears | panel |",
-                             "| `PT_Parity_One` | 4 |"})
+                             "| `PT_Parity_One` | 4 |", "| 28 | `PT_PB` | `*PB` |\n| 31 | `PT_IR` |  |",
+                             "| 75 | `PT_SC7930` | SC7930 |", "| 109 | `PT_PT_SIMPLE` | PT_SIMPLE |",
+                             "| 30 | `CPU_1902T` |"})
         EXPECT_NE(doc.find(fact), std::string::npos) << fact;
     for (const RecordDoc& r : AllRecords())
         EXPECT_NE(doc.find("### `" + r.name + "`"), std::string::npos) << r.name;

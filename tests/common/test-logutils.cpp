@@ -16,6 +16,10 @@
 
 #include "logutils.h"
 
+// A program that logs keeps its own names: the logger's header brings in no
+// order-code or character names.
+enum ProgramWords { NUL, MODE, EXIT };
+
 namespace {
 
 const std::string kBanner = "\n\f" + std::string(40, '^') + "\n\n";
@@ -224,7 +228,7 @@ TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
             return 0;
         log.m_TimeStamped = true;
         log.m_TimeStampDivisor = divisor;
-        log.m_Use_uSec = useCounter;
+        log.UseHighPrecisionTimestamp(useCounter);
         log.Log(LG_EMERG, "x\n");
         std::string text = ClosedText(log);
         std::smatch m;
@@ -312,6 +316,7 @@ TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
     for (int i = 0; i < 6; ++i)
         log.Log(LG_EMERG, "%s", line.c_str());
     EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(log.GetFile(), nullptr);
     log.Close();
     EXPECT_EQ(Contents(), line + line + line + line);  // 116 > 100
 
@@ -331,13 +336,18 @@ TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
 {
     CLogger log;
     ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.Log(LG_EMERG, "zero\n");
+    log.Flush();
+    EXPECT_EQ(Contents(), "zero\n");
     log.SetFlush(true);
     log.Log(LG_EMERG, "one\n");
-    EXPECT_EQ(Contents(), "one\n");
+    EXPECT_EQ(Contents(), "zero\none\n");
     log.Log("two\n");
-    EXPECT_EQ(Contents(), "one\ntwo\n");
+    EXPECT_EQ(Contents(), "zero\none\ntwo\n");
     log.TraceBuffer(reinterpret_cast<const BYTE*>("A"), 1, "t");
-    EXPECT_EQ(Contents(), "one\ntwo\nt - nChars =   1\n0000: 41 | A\n");
+    EXPECT_EQ(Contents(), "zero\none\ntwo\nt - nChars =   1\n0000: 41 | A\n");
+    log.Close();
+    log.Flush();  // closed: nothing to push
 }
 
 TEST_F(LoggerFile, LogBlockShowsControlBytesInHex)
@@ -400,6 +410,20 @@ TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
     EXPECT_EQ(ClosedText(log), "x - nChars =   2\n0000: 54 01 | T.\n");
     EXPECT_EQ(log.prtchar(0x7F), '.');
     EXPECT_EQ(log.prtchar(0xA3), '.');  // the C locale
+}
+
+TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
+{
+    CLogger log;
+    ASSERT_TRUE(log.Open(path.c_str(), false));
+    log.PrintControlWordHeader();
+    log.SetNFieldLabel("Control area address");  // cut to 15 characters
+    log.m_PrintDecimal = false;
+    log.m_PrintInst = false;
+    log.PrintControlWordHeader();
+    EXPECT_EQ(ClosedText(log),
+              "N               Octal    Decimal   Chars Order\n"
+              "Control area ad Octal    Chars\n");
 }
 
 TEST_F(LoggerFile, HostInfoNamesTheSystem)
@@ -489,6 +513,17 @@ TEST(ENamesTable, FilledWithPrivateCopiesAndOctalExtracodes)
     }
     ENames[0][0] = 'l';  // writable copies; the printed names are untouched
     EXPECT_STREQ(ONames[0], "LDX");
+
+    // A program's own text in the table is not the logger's to free, nor is
+    // a copy the program took out of it.
+    char own[] = "MINE";
+    char* taken = ENames[5];
+    ENames[5] = own;
+    CLogger next;
+    EXPECT_STREQ(ENames[5], "ADXC");
+    EXPECT_STREQ(own, "MINE");
+    EXPECT_STREQ(taken, "ADXC");
+    free(taken);
 }
 
 TEST(LogTimer, IntervalsSurviveTheTickWrap)

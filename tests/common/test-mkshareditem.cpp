@@ -1,6 +1,8 @@
 // Naming and mapping against real POSIX shared-memory objects.
 #include <gtest/gtest.h>
 
+#include <csetjmp>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -126,6 +128,10 @@ TEST(SharedAreaGuard, ATruncatedBlockReadsAsZeroInsteadOfKillingTheProcess)
     EXPECT_TRUE(SAUtils::IsSharedAreaIntact(p));
     EXPECT_FALSE(SAUtils::IsSharedAreaLost(p));
 
+    // A block the guard does not track is not known lost.
+    EXPECT_TRUE(SAUtils::IsSharedAreaIntact(host.Block()));
+    EXPECT_FALSE(SAUtils::IsSharedAreaLost(host.Block()));
+
     host.Resize(0);
     volatile UINT version = p->m_Version;  // would raise SIGBUS unguarded
     EXPECT_EQ(version, 0u);
@@ -172,6 +178,64 @@ TEST(SharedAreaGuardDeathTest, FaultsOutsideGuardedBlocksStayFatal)
     TestBlock other(machine, 13);
     EXPECT_DEATH(TouchUnguardedTruncatedMapping(other.Name()), "");
     SAUtils::ReleaseSharedArea(p, sizeof(S_SHAREBASE));
+}
+
+sigjmp_buf g_backFromPrevious;
+siginfo_t g_previousSaw;
+
+void PreviousHandler(int, siginfo_t* info, void*)
+{
+    g_previousSaw = *info;
+    siglongjmp(g_backFromPrevious, 1);
+}
+
+// Reads the first word of a truncated mapping; true when the previous
+// handler got the fault with the fault's own code and address.
+bool PreviousHandlerSeesTheFault(const unsigned char* addr)
+{
+    if (sigsetjmp(g_backFromPrevious, 1) == 0) {
+        (void)*reinterpret_cast<const volatile UINT*>(addr);
+        return false;
+    }
+    return g_previousSaw.si_code == BUS_ADRERR && g_previousSaw.si_addr == addr;
+}
+
+// With a handler in place before the guard: a fault outside the guarded
+// blocks reaches it with the fault's own information, and the guard still
+// serves its blocks afterwards.
+bool FaultReachesThePreviousHandler()
+{
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = PreviousHandler;
+    sa.sa_flags = SA_SIGINFO;
+    sigaction(SIGBUS, &sa, nullptr);
+
+    UINT machine = UniqueMachineNumber();
+    TestBlock guarded(machine, 14);
+    TestBlock other(machine, 15);
+    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(guarded.Name().c_str());
+    if (p == nullptr || !other.Ok())
+        return false;
+    other.Resize(0);
+    bool passedOn = PreviousHandlerSeesTheFault(other.Bytes());
+    struct sigaction now;
+    sigaction(SIGBUS, nullptr, &now);
+    bool guardStays = passedOn && now.sa_sigaction != PreviousHandler;
+    if (guardStays) {
+        guarded.Resize(0);
+        guardStays = p->m_Version == 0 && SAUtils::IsSharedAreaLost(p);
+    }
+    SAUtils::ReleaseSharedArea(p, sizeof(S_SHAREBASE));
+    return guardStays;
+}
+
+TEST(SharedAreaGuardDeathTest, FaultsOutsideGuardedBlocksGoToThePreviousHandler)
+{
+    // "threadsafe": the child is a fresh process, so the handler goes in
+    // before the guard. Its blocks are its own and removed before it exits.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(_exit(FaultReachesThePreviousHandler() ? 3 : 4), ::testing::ExitedWithCode(3), "");
 }
 
 }  // namespace

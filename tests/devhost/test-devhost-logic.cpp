@@ -11,8 +11,7 @@
 #include "device-server.h"
 #include "fields.h"
 #include "host-options.h"
-#include "peri-enums.h"
-#include "peri-names.h"
+#include "peri-catalogue.h"
 #include "periph-desc.h"
 #include "publication.h"
 
@@ -365,6 +364,20 @@ TEST(OutputTest, FilesStayUnderTheRoot)
     EXPECT_TRUE(SafeRelativePath("a..b/c", &why));
     for (const char* bad : {"", "/etc/passwd", "../x", "data/../../x", ".."})
         EXPECT_FALSE(SafeRelativePath(bad, &why)) << bad;
+    struct {
+        UINT type;
+        const char* name;
+        bool isDevice;
+        bool device;
+    } const names[] = {
+        {PT_LP, "lp0:", true, true},         {PT_LP, "PRN", true, true},
+        {PT_LP, "data/out.txt", true, false}, {PT_LP, "out.txt", true, false},
+        {PT_LP, "PRN", false, false},         {PT_LP, "", true, false},
+        {PT_TP, "PUNCH", false, true},        {PT_CP, "data/deck", false, false},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(NamesDevice(n.type, n.name, n.isDevice), n.device) << n.type << " " << n.name;
+
     std::string card = OutputSample(PT_CP, 8, "CP1920/2");
     ASSERT_EQ(card.size(), 81u);
     EXPECT_EQ(card.back(), '\n');

@@ -360,11 +360,11 @@ TEST_F(DevHostRun, OutputFormatLoopAndDrumRequests)
     EXPECT_NE(stat((m_root + "/../escape.tpe").c_str(), &st), 0);
 
     lp->m_U.m_lp.m_IsDevice = true;
-    SAUtils::StoreFieldText(lp->m_U.m_lp.m_Filename, "lp0:");
+    SAUtils::StoreFieldText(lp->m_U.m_lp.m_Filename, "PRN");  // a chosen DEV_PRN
     ASSERT_TRUE(Request(lp->m_Allocate));
     ASSERT_TRUE(m_host.WaitForLine("served 10 allocate", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 10 allocate file=lp0: isdevice=1 device=1");
-    EXPECT_NE(stat((m_root + "/lp0:").c_str(), &st), 0) << "a device name is not a file";
+    EXPECT_EQ(line, "served 10 allocate file=PRN isdevice=1 device=1");
+    EXPECT_NE(stat((m_root + "/PRN").c_str(), &st), 0) << "a device name is not a file";
 
     SAUtils::StoreFieldText(lp->m_U.m_lp.m_FormatLoopName, "std.ini");
     ASSERT_TRUE(Request(lp->m_U.m_lp.m_LoadFormatLoop));
