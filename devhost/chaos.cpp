@@ -15,9 +15,11 @@ namespace {
 const char kPrefix[] = "chaos t=";
 
 // What a peripheral may be republished as: faces of every kind and two types
-// that no panel serves.
-const char* const kOtherSpecs[] = {"CR",  "TR",    "TR:TR1915/1", "TP:TP1925/1", "LP", "CP", "DR",
-                                   "HD",  "MX:SC7930", "40",      "MT",          "ED"};
+// that no panel serves. Models are named, so that a log tells a change of
+// model from a republication of the same one.
+const char* const kOtherSpecs[] = {"CR:CR1911/1", "TR:TR1916/2", "TR:TR1915/1", "TP:TP1925/1",
+                                   "LP:LP1933/1", "CP:CP1920/2", "DR:DR1962",   "HD:HD2851",
+                                   "MX:SC7930",   "40:PT_SIMPLE", "MT:MT1971",  "ED:DA2801"};
 
 // Sizes a block is cut to: nothing, its first page, one byte short.
 const UINT kTruncatedSizes[] = {0, 4096, static_cast<UINT>(sizeof(S_SHAREBASE)) - 1};
