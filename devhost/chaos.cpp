@@ -147,38 +147,56 @@ std::string ChaosPlan::OtherSpec(const Channel& ch)
     }
 }
 
+bool ChaosPlan::Fits(int act, const Channel& ch)
+{
+    switch (static_cast<Act>(act)) {
+    case Act::Counters:
+    case Act::DiscOpen: return IsReaderType(ch.current.type);
+    case Act::Down: return ch.up && !ch.upDue;
+    case Act::Late:
+    case Act::Pending: return !ch.ignoring && !ch.ackDue;
+    case Act::Oper: return IsDrumType(ch.current.type);
+    default: return true;
+    }
+}
+
+int ChaosPlan::PickAct(const Channel& ch)
+{
+    int total = 0;
+    for (const Weighted& w : kActs)
+        total += Fits(static_cast<int>(w.act), ch) ? w.weight : 0;
+    int roll = static_cast<int>(Uniform(0, total));
+    for (const Weighted& w : kActs) {
+        if (!Fits(static_cast<int>(w.act), ch))
+            continue;
+        if (roll < w.weight)
+            return static_cast<int>(w.act);
+        roll -= w.weight;
+    }
+    return static_cast<int>(Act::Disc);
+}
+
+std::string ChaosPlan::Republish(int act, Channel& ch, double t)
+{
+    const std::string channel = std::to_string(ch.original.channel);
+    std::string spec = static_cast<Act>(act) == Act::Retype ? OtherSpec(ch) : ch.current.spec;
+    std::string now = "withdraw " + channel;
+    if (static_cast<Act>(act) == Act::Truncate) {
+        size_t pick = static_cast<size_t>(Uniform(0, sizeof kTruncatedSizes / sizeof kTruncatedSizes[0]));
+        now = "truncate " + channel + " " + std::to_string(kTruncatedSizes[pick]);
+    }
+    // What was due for the old publication no longer is.
+    Forget(ch.original.channel);
+    ch.upDue = ch.ackDue = false;
+    Schedule(t + Uniform(0.3, 5), ch.original.channel, "publish " + spec);
+    return now;
+}
+
 std::string ChaosPlan::PickAction(Channel& ch, double t)
 {
     const std::string channel = std::to_string(ch.original.channel);
-    const bool reader = IsReaderType(ch.current.type);
-    int total = 0;
-    std::vector<Weighted> usable;
-    for (const Weighted& w : kActs) {
-        bool fits = true;
-        switch (w.act) {
-        case Act::Counters:
-        case Act::DiscOpen: fits = reader; break;
-        case Act::Down: fits = ch.up && !ch.upDue; break;
-        case Act::Late:
-        case Act::Pending: fits = !ch.ignoring && !ch.ackDue; break;
-        case Act::Oper: fits = IsDrumType(ch.current.type); break;
-        default: break;
-        }
-        if (fits) {
-            usable.push_back(w);
-            total += w.weight;
-        }
-    }
-    int roll = static_cast<int>(Uniform(0, total));
-    Act act = usable.back().act;
-    for (const Weighted& w : usable) {
-        if (roll < w.weight) {
-            act = w.act;
-            break;
-        }
-        roll -= w.weight;
-    }
-    switch (act) {
+    const int act = PickAct(ch);
+    switch (static_cast<Act>(act)) {
     case Act::Disc: return "disc " + channel;
     case Act::Counters: {
         const char* field = Chance(0.5) ? "m_U.m_cr.m_FilePosition" : "m_U.m_cr.m_Filesize";
@@ -194,23 +212,12 @@ std::string ChaosPlan::PickAction(Channel& ch, double t)
     case Act::Pending:
         // Answered late, or left pending for a good while.
         ch.ackDue = true;
-        Schedule(t + (act == Act::Late ? Uniform(0.1, 1.5) : Uniform(2, 10)), ch.original.channel, "ack " + channel);
+        Schedule(t + (static_cast<Act>(act) == Act::Late ? Uniform(0.1, 1.5) : Uniform(2, 10)), ch.original.channel,
+                 "ack " + channel);
         return "ignore " + channel;
     case Act::Restart:
     case Act::Retype:
-    case Act::Truncate: {
-        std::string spec = act == Act::Retype ? OtherSpec(ch) : ch.current.spec;
-        std::string now = "withdraw " + channel;
-        if (act == Act::Truncate) {
-            size_t pick = static_cast<size_t>(Uniform(0, sizeof kTruncatedSizes / sizeof kTruncatedSizes[0]));
-            now = "truncate " + channel + " " + std::to_string(kTruncatedSizes[pick]);
-        }
-        // What was due for the old publication no longer is.
-        Forget(ch.original.channel);
-        ch.upDue = ch.ackDue = false;
-        Schedule(t + Uniform(0.3, 5), ch.original.channel, "publish " + spec);
-        return now;
-    }
+    case Act::Truncate: return Republish(act, ch, t);
     case Act::Oper: return "oper " + OnOff(!ch.oper) + " " + channel;
     }
     return "disc " + channel;

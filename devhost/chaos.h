@@ -76,6 +76,12 @@ private:
     void Apply(Channel& ch, const std::string& command);
     // Picks an action for a random peripheral at `t`; false when none fits.
     bool Spontaneous(double t, ChaosAction* action);
+    // The kinds of action (see chaos.cpp) that suit the channel now, and
+    // one of them drawn by weight.
+    static bool Fits(int act, const Channel& ch);
+    int PickAct(const Channel& ch);
+    // Withdraws or truncates, and schedules the publication that follows.
+    std::string Republish(int act, Channel& ch, double t);
     std::string PickAction(Channel& ch, double t);
     std::string OtherSpec(const Channel& ch);
 
