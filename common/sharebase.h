@@ -35,6 +35,7 @@ typedef union __Shared_Union {
     SHAREA_MX m_mx;
     SHAREA_GD m_gd;
     SHAREA_RP m_rp;
+    SHAREA_RPR m_rpr;  // the reader-punch's reader counters, after m_rp
     SHAREA_GP m_gp;
     SHAREA_DR m_dr;
     SHAREA_HD m_hd;
@@ -95,4 +96,5 @@ static_assert(offsetof(S_SHAREBASE, m_PhysicalDevice) == 1196, "layout");
 static_assert(offsetof(S_SHAREBASE, m_PhysicalDeviceName) == 1197, "layout");
 static_assert(offsetof(S_SHAREBASE, m_U) == 1264, "layout");
 static_assert(offsetof(S_SHAREBASE, m_U.m_cr.m_Filesize) == 1524, "layout");
+static_assert(offsetof(S_SHAREBASE, m_U.m_rpr.m_Filesize) == 1780, "layout");
 static_assert(sizeof(S_SHAREBASE) == 35072, "layout");

@@ -26,5 +26,6 @@ bool IsListedPeriType(UINT periType);
 // The rows that describe block `b` found on channel `chan`: the peripheral's
 // own row, followed by one row per line for a multiplexor. Empty when the
 // block's type is not listed. Needs no display: every text field is read
-// within its width and every count is bounded.
+// within its width, every count is bounded, and every byte that is not part
+// of a printable character of the current locale reads '?'.
 std::vector<EnumRow> DescribeBlock(const S_SHAREBASE& b, UINT chan);

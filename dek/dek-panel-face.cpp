@@ -2,6 +2,7 @@
 
 #include "peri-enums.h"
 #include "peri-names.h"
+#include "reader-fields.h"
 
 DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp)
 {
@@ -9,7 +10,7 @@ DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp)
     case PT_TR:
         if (periph == "TR1915/1" || periph == "TR1916/1")
             return DekFace::OnOffReader;
-        if (periph == "RP2601" || periph == "RP2602")
+        if (SAUtils::IsReaderPunchModel(periph))
             return DekFace::ReaderPunch;
         return DekFace::Reader;
     case PT_TP:
@@ -38,9 +39,4 @@ bool FaceFollowsAnInputFile(DekFace face)
 {
     return face == DekFace::Reader || face == DekFace::OnOffReader || face == DekFace::ReaderPunch ||
            face == DekFace::CardReader;
-}
-
-bool FaceClearsKeepOpen(DekFace face)
-{
-    return face == DekFace::Reader || face == DekFace::OnOffReader || face == DekFace::CardReader;
 }

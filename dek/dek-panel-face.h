@@ -27,7 +27,3 @@ DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp);
 
 // The face shows the input file's name and progress.
 bool FaceFollowsAnInputFile(DekFace face);
-
-// Attaching clears the reader's keep-open byte. Not for a reader-punch,
-// whose record puts its reader file name over that byte.
-bool FaceClearsKeepOpen(DekFace face);

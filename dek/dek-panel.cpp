@@ -309,6 +309,7 @@ DekFrame::DekFrame()
       m_ctlSTOP2(nullptr),
       m_ctlDATA2(nullptr),
       m_ctlCurrFile(nullptr),
+      m_ctlPunchFile(nullptr),
       m_ctlProgress(nullptr),
       m_ctlBtn1(nullptr),
       m_ctlQ(nullptr),
@@ -330,7 +331,7 @@ DekFrame::DekFrame()
     BuildLayout();
     for (wxWindow* w : std::initializer_list<wxWindow*>{
              m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
-             m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP})
+             m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP, m_ctlPunchFile})
         w->Hide();
 
     if (!ParseArgs()) {
@@ -420,6 +421,7 @@ void DekFrame::BuildLayout()
     m_ctlSTOP2 = MakeBtn(ID_STOP2, kLampSize);
     m_ctlDATA2 = MakeBtn(ID_DATA2, kLampSize);
     m_ctlCurrFile = MakeBtn(wxID_ANY, wxSize(300, 36));
+    m_ctlPunchFile = MakeBtn(wxID_ANY, wxSize(300, 36));
 
     m_ctlProgress = new wxGauge(this, wxID_ANY, 100, wxDefaultPosition, wxSize(160, 20), wxGA_HORIZONTAL);
     m_ctlBtn1 = new wxButton(this, ID_BUTTON1, "Send P/Q", wxDefaultPosition, wxDefaultSize, 0);
@@ -446,6 +448,7 @@ void DekFrame::BuildLayout()
     row3->Add(m_ctlSTART2, 0, wxRIGHT, 2);
     row3->Add(m_ctlSTOP2, 0, wxRIGHT, 2);
     row3->Add(m_ctlDATA2, 0, 0, 0);
+    row3->Add(m_ctlPunchFile, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, 2);
 
     wxBoxSizer* row4 = new wxBoxSizer(wxHORIZONTAL);
     row4->Add(m_ctlBtn1, 0, wxRIGHT | wxALIGN_CENTER_VERTICAL, 4);
@@ -470,6 +473,11 @@ void DekFrame::SetInitialFaces()
     m_ctlCurrFile->SetTextColour(kBlack, kBlack, false);
     m_ctlCurrFile->SetDekFont(190, "Courier New", false);
     m_ctlCurrFile->SetNoEdges(true);
+
+    m_ctlPunchFile->SetColour(kPaleGrey, kPaleGrey, false);
+    m_ctlPunchFile->SetTextColour(kBlack, kBlack, false);
+    m_ctlPunchFile->SetDekFont(190, "Courier New", false);
+    m_ctlPunchFile->SetNoEdges(true);
 
     m_ctlHOLD->SetText("HOLD", false);
     m_ctlHOLD->SetColour(kDarkYellow, kYellow, false);
@@ -580,9 +588,9 @@ bool DekFrame::ConnectSharedArea()
 void DekFrame::ConfigureForDeviceType()
 {
     const DekFace face = FaceFor(m_periType, SAUtils::FieldText(m_share->m_Periph), m_share->m_DevTyp);
-    if (FaceClearsKeepOpen(face))
-        m_share->m_U.m_cr.m_DiscWhileFileOpen = false;
+    m_readerPunch = face == DekFace::ReaderPunch;
     if (FaceFollowsAnInputFile(face)) {
+        *Reader().discWhileFileOpen = false;
         m_ctlProgress->Show(true);
         m_ctlCurrFile->Show(true);
     }
@@ -695,6 +703,11 @@ bool DekFrame::IsReader() const
     return m_periType == PT_TR || m_periType == PT_CR;
 }
 
+SAUtils::ReaderFields DekFrame::Reader() const
+{
+    return SAUtils::ReaderFieldsOf(m_share->m_U, m_readerPunch);
+}
+
 wxString DekFrame::SystemRoot() const
 {
     if (!m_share)
@@ -768,7 +781,8 @@ void DekFrame::UpdateGauge()
 {
     // Computed in 32 bits and taken as signed, as the host's two counters may
     // be caught between updates; the gauge asserts on values outside its range.
-    int remaining = static_cast<int32_t>(m_share->m_U.m_cr.m_Filesize - m_share->m_U.m_cr.m_FilePosition);
+    const SAUtils::ReaderFields reader = Reader();
+    int remaining = static_cast<int32_t>(*reader.filesize - *reader.filePosition);
     if (remaining < 0)
         remaining = 0;
     if (remaining > m_ctlProgress->GetRange())
@@ -805,10 +819,13 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
     if (m_share == nullptr || LoseBlock())
         return;
+    // The punch's medium has ended: its file is no longer the one it writes.
+    if (m_readerPunch && TestAndReset(m_share->m_U.m_rp.m_Disc2))
+        ShowPunchFile(wxEmptyString);
     if (TestAndReset(m_share->m_Disc)) {
         // Only the readers have the keep-open flag; for the others the byte
         // belongs to another record and means nothing here.
-        bool keptOpen = IsReader() && FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen);
+        bool keptOpen = IsReader() && FlagSet(*Reader().discWhileFileOpen);
         if (!keptOpen) {
             m_ctlCurrFile->SetText(wxEmptyString, false);
             m_ctlProgress->SetValue(0);
@@ -913,8 +930,8 @@ void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
             m_allocated = false;
     } else if (!IsReader()) {
         Refuse();
-    } else if (FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen)) {
-        SetAndAwaitFalse(m_share->m_U.m_cr.m_Closefile);
+    } else if (FlagSet(*Reader().discWhileFileOpen)) {
+        SetAndAwaitFalse(*Reader().closefile);
         m_ctlCurrFile->SetText(wxEmptyString, false);
         m_ctlProgress->SetValue(0);
         m_ctlCurrFile->Refresh(true);
@@ -1009,18 +1026,35 @@ void DekFrame::OnButton1(wxCommandEvent& WXUNUSED(event))
     SetAndAwaitFalse(m_share->m_U.m_pt.B);
 }
 
-// The second unit of a reader-punch has no flags of its own that the host is
-// known to watch, so its buttons use the header's request flags, one each.
+// The second unit of a reader-punch is its punch, with request flags of its
+// own so that the host can tell its presses from the reader's. The host
+// names the punch's output file: it has written the name into m_FilenameTP
+// by the time it clears the allocate flag, and the panel shows it. Other
+// faces have no second unit, and those bytes belong to their own records.
 void DekFrame::OnAllocate2(wxCommandEvent& WXUNUSED(event))
 {
-    if (m_share != nullptr)
-        SetAndAwaitFalse(m_share->m_Allocate);
+    if (m_share == nullptr || !m_readerPunch)
+        return;
+    SetAndAwaitFalse(m_share->m_U.m_rp.m_Allocate2);
+    if (m_share != nullptr && !FlagSet(m_share->m_U.m_rp.m_Allocate2))
+        ShowPunchFile(wxString(SAUtils::FieldText(m_share->m_U.m_rp.m_FilenameTP).c_str(), wxConvLibc));
 }
 
 void DekFrame::OnHold2(wxCommandEvent& WXUNUSED(event))
 {
-    if (m_share != nullptr)
-        SetAndAwaitFalse(m_share->m_Hold);
+    if (m_share != nullptr && m_readerPunch)
+        SetAndAwaitFalse(m_share->m_U.m_rp.m_Hold2);
+}
+
+void DekFrame::ShowPunchFile(const wxString& name)
+{
+    // Shown from the first allocation on, so the face before it stays as it was.
+    m_ctlPunchFile->SetText(name, false);
+    if (!name.empty() && !m_ctlPunchFile->IsShown()) {
+        m_ctlPunchFile->Show(true);
+        Layout();
+    }
+    m_ctlPunchFile->Refresh(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -1143,7 +1177,7 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
 
 void DekFrame::AllocateInput(const wxString& dataPath)
 {
-    if (FlagSet(m_share->m_U.m_cr.m_DiscWhileFileOpen)) {
+    if (FlagSet(*Reader().discWhileFileOpen)) {
         // The host kept the file open across its disconnection: resume it.
         m_allocated = true;
         m_hold = false;
@@ -1159,7 +1193,7 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     DekFileChoice choice;
     if (!ChooseFile(dlg, choice))
         return;
-    if (!StoreText(m_share->m_U.m_cr.m_Filename, sizeof m_share->m_U.m_cr.m_Filename, choice.path)) {
+    if (!StoreText(Reader().filename, Reader().filenameWidth, choice.path)) {
         Refuse();
         return;
     }
@@ -1167,8 +1201,8 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     m_allocated = true;
     m_hold = false;
     SetAndAwaitFalse(m_share->m_Allocate);
-    if (m_share != nullptr && m_share->m_U.m_cr.m_Filesize != 0) {
-        UINT size = m_share->m_U.m_cr.m_Filesize;
+    if (m_share != nullptr && *Reader().filesize != 0) {
+        UINT size = *Reader().filesize;
         int range = size > static_cast<UINT>(INT_MAX) ? INT_MAX : static_cast<int>(size);
         m_ctlProgress->SetRange(range);
         m_ctlProgress->SetValue(range);

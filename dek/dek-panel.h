@@ -11,6 +11,7 @@
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include "reader-fields.h"
 #include "sharebase.h"
 
 class IclButton;
@@ -132,6 +133,7 @@ public:
     IclButton* m_ctlSTOP2;
     IclButton* m_ctlDATA2;
     IclButton* m_ctlCurrFile;
+    IclButton* m_ctlPunchFile;  // a reader-punch's output file, beside its second unit
     wxGauge* m_ctlProgress;
     wxButton* m_ctlBtn1;
     wxTextCtrl* m_ctlQ;
@@ -188,6 +190,9 @@ private:
     void Refuse();
     void RequestIconize();
     bool IsReader() const;
+    // The reader's fields of the attached block; only for a reader.
+    SAUtils::ReaderFields Reader() const;
+    void ShowPunchFile(const wxString& name);
     wxString SystemRoot() const;
     wxString PlacementKey() const;
     void RestorePlacement();
@@ -201,6 +206,7 @@ private:
     void AllocateInput(const wxString& dataPath);
 
     bool m_ended = false;
+    bool m_readerPunch = false;  // the face is a reader-punch's
     int m_iconizeRequests = 0;
     class BusyScope;
     void LeaveBusy();

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include "peri-catalogue.h"
+#include "reader-fields.h"
 
 namespace DevHost {
 
@@ -137,7 +138,7 @@ UINT DefaultDevTyp(UINT type, const std::string& model)
 RecordKind RecordFor(UINT type, const std::string& model)
 {
     switch (type) {
-    case PT_TR: return model == "RP2602" ? RecordKind::Rp : RecordKind::TrCr;
+    case PT_TR: return SAUtils::IsReaderPunchModel(model) ? RecordKind::Rp : RecordKind::TrCr;
     case PT_CR: return RecordKind::TrCr;
     case PT_TP: return RecordKind::Tp;
     case PT_LP: return RecordKind::Lp;

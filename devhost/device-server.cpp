@@ -69,6 +69,11 @@ std::string Today()
 
 }  // namespace
 
+std::string PunchFileName(UINT channel, UINT n)
+{
+    return "data/punch-" + std::to_string(channel) + "-" + std::to_string(n) + ".tpe";
+}
+
 bool SafeRelativePath(const std::string& path, std::string* why)
 {
     if (path.empty()) {
@@ -152,6 +157,16 @@ void DeviceServer::SetCloseOnHostDown(bool on)
         Block()->m_CloseOnHostDown = on;
 }
 
+bool DeviceServer::IsReaderPunch() const
+{
+    return RecordFor(m_desc.type, m_desc.model) == RecordKind::Rp;
+}
+
+SAUtils::ReaderFields DeviceServer::Reader() const
+{
+    return SAUtils::ReaderFieldsOf(Block()->m_U, IsReaderPunch());
+}
+
 volatile bool* DeviceServer::FlagOf(RequestId id) const
 {
     PSHAREBASE b = Block();
@@ -159,15 +174,10 @@ volatile bool* DeviceServer::FlagOf(RequestId id) const
     case kHold: return Shared(b->m_Hold);
     case kAllocate: return Shared(b->m_Allocate);
     case kFormatLoop: return m_desc.type == PT_LP ? Shared(b->m_U.m_lp.m_LoadFormatLoop) : nullptr;
-    case kCloseFile:
-        // On the reader-punch the reader record overlays its own, so the
-        // byte is only a request while a disconnected file is kept open.
-        if (!IsReaderType(m_desc.type))
-            return nullptr;
-        if (RecordFor(m_desc.type, m_desc.model) == RecordKind::Rp && !m_keptOpen)
-            return nullptr;
-        return Shared(b->m_U.m_cr.m_Closefile);
+    case kCloseFile: return IsReaderType(m_desc.type) ? Reader().closefile : nullptr;
     case kPQ: return m_desc.type == PT_40 ? Shared(b->m_U.m_pt.B) : nullptr;
+    case kAllocate2: return IsReaderPunch() ? Shared(b->m_U.m_rp.m_Allocate2) : nullptr;
+    case kHold2: return IsReaderPunch() ? Shared(b->m_U.m_rp.m_Hold2) : nullptr;
     case kRequestCount: break;
     }
     return nullptr;
@@ -187,8 +197,9 @@ DeviceServer::Snapshot DeviceServer::Capture(RequestId id) const
         if (b.m_PhysicalDevice) {
             s.file = SAUtils::FieldText(b.m_PhysicalDeviceName);
         } else if (IsReaderType(m_desc.type)) {
-            s.file = SAUtils::FieldText(b.m_U.m_cr.m_Filename);
-            s.discWhileOpen = b.m_U.m_cr.m_DiscWhileFileOpen;
+            const SAUtils::ReaderFields reader = Reader();
+            s.file = std::string(reader.filename, strnlen(reader.filename, reader.filenameWidth));
+            s.discWhileOpen = *reader.discWhileFileOpen;
         } else if (m_desc.type == PT_TP) {
             s.file = SAUtils::FieldText(b.m_U.m_tp.m_Filename);
         } else if (m_desc.type == PT_LP) {
@@ -276,6 +287,8 @@ std::string DeviceServer::Serve(RequestId id, const Snapshot& data)
     case kFormatLoop: return ServeFormatLoop(data);
     case kCloseFile: return ServeCloseFile();
     case kPQ: return "";  // nothing to do with the values but report them
+    case kAllocate2: return ServeAllocate2();
+    case kHold2: return ServeHold2();
     case kRequestCount: break;
     }
     return "";
@@ -327,9 +340,10 @@ std::string DeviceServer::AllocateInput(const Snapshot& data)
             m_inputSize = st.st_size > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<UINT>(st.st_size);
         }
     }
-    b->m_U.m_cr.m_FilePosition = 0;
-    b->m_U.m_cr.m_Filesize = m_inputSize;
-    b->m_U.m_cr.m_DiscWhileFileOpen = false;
+    const SAUtils::ReaderFields reader = Reader();
+    *reader.filePosition = 0;
+    *reader.filesize = m_inputSize;
+    *reader.discWhileFileOpen = false;
     b->m_Oper = true;
     // Even an unreadable file starts the reader: it runs out at once and
     // disconnects, as a reader with an empty hopper would.
@@ -346,9 +360,10 @@ std::string DeviceServer::ResumeInput()
     if (fstat(m_inputFd, &st) == 0 && st.st_size >= 0)
         m_inputSize = st.st_size > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<UINT>(st.st_size);
     m_keptOpen = false;
-    b->m_U.m_cr.m_Filesize = m_inputSize;
-    b->m_U.m_cr.m_FilePosition = m_inputPos;
-    b->m_U.m_cr.m_DiscWhileFileOpen = false;
+    const SAUtils::ReaderFields reader = Reader();
+    *reader.filesize = m_inputSize;
+    *reader.filePosition = m_inputPos;
+    *reader.discWhileFileOpen = false;
     b->m_Oper = true;
     m_reading = true;
     m_credit = 0;
@@ -397,8 +412,50 @@ std::string DeviceServer::ServeCloseFile()
     std::string closed = m_inputFd >= 0 ? Kv("file", m_inputPath) : " file=none";
     CloseInput();
     m_reading = false;
-    Block()->m_U.m_cr.m_DiscWhileFileOpen = false;
+    *Reader().discWhileFileOpen = false;
     return closed;
+}
+
+// The punch's output file is the host's to name: a new file under the root's
+// data directory at every allocation, so that no earlier output is lost. Its
+// name goes into m_FilenameTP before the request is acknowledged; a failure
+// leaves the field empty.
+std::string DeviceServer::ServeAllocate2()
+{
+    char* field = Block()->m_U.m_rp.m_FilenameTP;
+    const size_t width = sizeof Block()->m_U.m_rp.m_FilenameTP;
+    SAUtils::StoreFieldText(field, width, "");
+    m_punchFile.clear();
+    constexpr UINT kMaxPunchFiles = 9999;
+    for (UINT n = 1; n <= kMaxPunchFiles; ++n) {
+        std::string rel = PunchFileName(m_desc.channel, n);
+        std::string path = m_settings.root + "/" + rel;
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return Kv("error", ErrnoText());
+        bool ok = WriteAll(fd, OutputSample(PT_TP, m_desc.channel, m_desc.model));
+        close(fd);
+        if (!ok)
+            return Kv("error", "cannot write " + path);
+        m_punchFile = rel;
+        SAUtils::StoreFieldText(field, width, rel.c_str());
+        return Kv("file", rel);
+    }
+    return Kv("error", "no free file name");
+}
+
+// HOLD on the punch ends its medium: the output is finished and the panel
+// hears of it through m_Disc2.
+std::string DeviceServer::ServeHold2()
+{
+    if (m_punchFile.empty())
+        return "";
+    std::string line = Kv("file", m_punchFile) + " disc2=1";
+    m_punchFile.clear();
+    RaiseFlag(Shared(Block()->m_U.m_rp.m_Disc2));
+    return line;
 }
 
 void DeviceServer::CloseInput()
@@ -455,7 +512,7 @@ void DeviceServer::AdvanceReader(double now)
             m_inputPos += step;
             m_credit -= cards ? 1 : step;
         }
-        b->m_U.m_cr.m_FilePosition = m_inputPos;
+        *Reader().filePosition = m_inputPos;
     }
     m_lastTime = now;
     if (m_inputPos >= m_inputSize)
@@ -475,7 +532,7 @@ void DeviceServer::Disconnect(const std::string& reason)
             m_keptOpen = true;
         else
             CloseInput();
-        b->m_U.m_cr.m_DiscWhileFileOpen = keep;
+        *Reader().discWhileFileOpen = keep;
         line += Kv("position", m_inputPos) + Kv("size", m_inputSize) + Kv("open", keep ? 1u : 0u);
     }
     RaiseFlag(Shared(b->m_Disc));

@@ -1,11 +1,12 @@
 // Serves one published peripheral: answers the panel's requests, reads a
-// reader's input file at the device's speed and reports each event as one
-// line through the sink.
+// reader's input file at the device's speed, punches a reader-punch's output
+// and reports each event as one line through the sink.
 #pragma once
 #include <functional>
 #include <string>
 #include "periph-desc.h"
 #include "publication.h"
+#include "reader-fields.h"
 
 namespace DevHost {
 
@@ -59,7 +60,7 @@ private:
         bool seen = false;
         Snapshot data;
     };
-    enum RequestId { kHold, kAllocate, kFormatLoop, kCloseFile, kPQ, kRequestCount };
+    enum RequestId { kHold, kAllocate, kFormatLoop, kCloseFile, kPQ, kAllocate2, kHold2, kRequestCount };
 
     volatile bool* FlagOf(RequestId id) const;
     Snapshot Capture(RequestId id) const;
@@ -74,6 +75,11 @@ private:
     std::string ServeHold();
     std::string ServeFormatLoop(const Snapshot& data);
     std::string ServeCloseFile();
+    std::string ServeAllocate2();
+    std::string ServeHold2();
+
+    bool IsReaderPunch() const;
+    SAUtils::ReaderFields Reader() const;
 
     void AdvanceReader(double now);
     // Reports when the panel has taken a disconnection.
@@ -88,7 +94,8 @@ private:
     Publication m_pub;
     bool m_ignoring = false;
     Request m_requests[kRequestCount] = {
-        {"hold", false, {}}, {"allocate", false, {}}, {"formatloop", false, {}}, {"closefile", false, {}}, {"pq", false, {}}};
+        {"hold", false, {}},      {"allocate", false, {}}, {"formatloop", false, {}}, {"closefile", false, {}},
+        {"pq", false, {}},        {"allocate2", false, {}}, {"hold2", false, {}}};
 
     // The reader's input file.
     int m_inputFd = -1;
@@ -100,6 +107,10 @@ private:
     double m_credit = 0;      // cards or characters due
     double m_lastTime = -1;
 
+    // A reader-punch's punch: the output file it writes, relative to the
+    // root, while it has a medium.
+    std::string m_punchFile;
+
     double m_lastPoll = 0;
     double m_discRaisedAt = -1;  // m_Disc raised and not yet taken
 };
@@ -107,6 +118,9 @@ private:
 // A few lines that the host writes into an output file, so that a demo shows
 // that the allocation arrived.
 std::string OutputSample(UINT type, UINT channel, const std::string& model);
+
+// The name, relative to the root, of a reader-punch's n-th output file.
+std::string PunchFileName(UINT channel, UINT n);
 
 // Whether an output allocation's name is a device of the host rather than a
 // file under the root. A panel turns a chosen "dev_" file into the rest of

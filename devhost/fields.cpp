@@ -61,6 +61,9 @@ std::vector<FieldDef> BuildFields()
     DH_RECORD(m_rp, Rp, m_FilenameTR, Text);
     DH_RECORD(m_rp, Rp, m_FilenameTP, Text);
     DH_RECORD(m_rp, Rp, m_DiscWhileFileOpen, Bool);
+    DH_RECORD(m_rpr, Rp, m_Filesize, Uint);
+    DH_RECORD(m_rpr, Rp, m_FilePosition, Uint);
+    DH_RECORD(m_rpr, Rp, m_Closefile, Bool);
 
     DH_RECORD(m_tp, Tp, m_Kind, Uint);
     DH_RECORD(m_tp, Tp, m_Parity, Uint);
@@ -141,13 +144,6 @@ std::vector<FieldDef> BuildFields()
     return fields;
 }
 
-// The records whose short names a peripheral may use: the reader-punch's
-// panel also writes the reader record that overlays its own.
-bool RecordInScope(RecordKind field, RecordKind record)
-{
-    return field == record || (record == RecordKind::Rp && field == RecordKind::TrCr);
-}
-
 const unsigned char* BytesOf(const S_SHAREBASE& block, const FieldDef& field)
 {
     return reinterpret_cast<const unsigned char*>(&block) + field.offset;
@@ -196,7 +192,7 @@ const FieldDef* FindField(const std::string& name, RecordKind record)
         if (f.name == name)
             return &f;
     for (const FieldDef& f : AllFields())
-        if (f.record != RecordKind::None && RecordInScope(f.record, record) && f.shortName == name)
+        if (f.record != RecordKind::None && f.record == record && f.shortName == name)
             return &f;
     return nullptr;
 }
@@ -259,7 +255,7 @@ std::vector<std::string> DescribeBlock(const S_SHAREBASE& block, RecordKind reco
 {
     std::vector<std::string> lines;
     for (const FieldDef& f : AllFields()) {
-        bool wanted = f.record == RecordKind::None || RecordInScope(f.record, record);
+        bool wanted = f.record == RecordKind::None || f.record == record;
         if (wanted && EntryInUse(block, f))
             lines.push_back(f.name + " " + FieldValueText(block, f));
     }

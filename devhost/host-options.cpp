@@ -163,7 +163,10 @@ SPEC is CHANNEL:TYPE[:MODEL[:OPTION,OPTION...]]
            drums=N            drums of a DR or HD unit (2)
            transports=N       tape transports (MT) or drives (ED FD ES)
            basedir=DIR        directory of the tape or disc files
-           tr=FILE, tp=FILE   reader-punch (RP2602) reader and punch files
+           tr=FILE, tp=FILE   reader-punch (RP2601, RP2602): the reader and
+                              punch files its block names at publication
+A reader-punch's punch writes a new file data/punch-<CH>-<N>.tpe under the
+root at each ALLOCATE2 and ends its medium (raises m_Disc2) on HOLD2.
 Example: dek-devhost --machine 1 --root /srv/1900 --periph 5:CR:CR1911/1:ops=5
          --periph 9:TP:TP1925/1 --periph 12:MX:SC7930:lines=3,speeds=300/1200/2400
 

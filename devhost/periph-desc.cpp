@@ -218,7 +218,7 @@ bool ParsePeriphDesc(const std::string& text, PeriphDesc* desc, std::string* err
             desc->baseDir = value;
         } else if (key == "tr" || key == "tp") {
             if (RecordFor(desc->type, desc->model) != RecordKind::Rp)
-                return Fail(error, "option '" + key + "' is for the reader-punch RP2602");
+                return Fail(error, "option '" + key + "' is for the reader-punches RP2601 and RP2602");
             ok = value.size() < 256;
             (key == "tr" ? desc->fileTR : desc->fileTP) = value;
         } else if (key == "lines" || key == "speeds" || key == "synch" || key == "sentinel") {

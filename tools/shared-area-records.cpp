@@ -35,6 +35,7 @@ LAYOUT_DOC_TYPE_NAME(SHAREA_SC)
 LAYOUT_DOC_TYPE_NAME(SHAREA_MX)
 LAYOUT_DOC_TYPE_NAME(SHAREA_GD)
 LAYOUT_DOC_TYPE_NAME(SHAREA_RP)
+LAYOUT_DOC_TYPE_NAME(SHAREA_RPR)
 LAYOUT_DOC_TYPE_NAME(SHAREA_GP)
 LAYOUT_DOC_TYPE_NAME(SHAREA_DR)
 LAYOUT_DOC_TYPE_NAME(SHAREA_HD)
@@ -148,7 +149,8 @@ RecordDoc Union()
     M(m_sc, "not used by the panel");
     M(m_mx, "communications multiplexors (" + CODE(PT_UX) + ", " + CODE(PT_MX) + ")");
     M(m_gd, "not used by the panel");
-    M(m_rp, "reader-punch: a `PT_TR` peripheral whose `m_Periph` is RP2602 (selection dialog only)");
+    M(m_rp, "reader-punches: a `PT_TR` peripheral whose `m_Periph` is RP2601 or RP2602");
+    M(m_rpr, "the reader-punches' reader counters, placed after `m_rp`");
     M(m_gp, "graph plotter (" + CODE(PT_GP) + ")");
     M(m_dr, "drums (" + CODE(PT_DR) + ")");
     M(m_hd, "the " + CODE(PT_HD) + " drum type");
@@ -373,18 +375,40 @@ RecordDoc ReaderPunch()
 {
     RecordDoc r = IN_UNION(
         Record<SHAREA_RP>("SHAREA_RP", "__PSHAREA_RP", "share-rp.h",
-                          "Reader-punch. All its fields are bytes, so it has alignment 1 and "
-                          "no padding. The panel serves the reader-punch through the reader "
-                          "record `SHAREA_TRCR`, which overlays these bytes; only the selection "
-                          "dialog reads this one."),
+                          "Reader-punches (RP2601, RP2602): a paper-tape reader, the first unit, "
+                          "and a punch, the second. All its fields are bytes, so it has "
+                          "alignment 1 and no padding. The reader's counters follow in "
+                          "`SHAREA_RPR`; see Reader-punch below."),
         m_rp);
 #define F(f, use, meaning) r.fields.push_back(LAYOUT_DOC_FIELD(SHAREA_RP, f, use, meaning))
-    F(m_Allocate2, "", "second unit's allocate flag");
-    F(m_Hold2, "", "second unit's hold flag");
-    F(m_Disc2, "", "second unit's disconnect flag");
-    F(m_FilenameTR, "dialog", "reader file");
-    F(m_FilenameTP, "dialog", "punch file");
-    F(m_DiscWhileFileOpen, "", "");
+    F(m_Allocate2, "request", "ALLOCATE2: the punch is to take a medium; the host names its file");
+    F(m_Hold2, "request", "HOLD2 pressed; the development host ends the punch's medium");
+    F(m_Disc2, "event", "the punch's medium has ended");
+    F(m_FilenameTR, "panel, dialog", "the reader's input file chosen by the operator, an absolute path");
+    F(m_FilenameTP, "host, dialog", "the punch's output file, relative to `m_SystemRoot`; written by the "
+                                    "host before it clears `m_Allocate2`");
+    F(m_DiscWhileFileOpen, "host, panel",
+      "the reader's keep-open flag, as `m_U.m_cr.m_DiscWhileFileOpen` is a plain reader's");
+#undef F
+    return r;
+}
+
+RecordDoc ReaderPunchReader()
+{
+    RecordDoc r = IN_UNION(
+        Record<SHAREA_RPR>("SHAREA_RPR", "S_SHAREA_RPR", "share-rp.h",
+                           "The reader-punch's reader counters and close-file request, which "
+                           "`SHAREA_RP` has no room for: they follow its " +
+                               std::to_string(sizeof(SHAREA_RP)) +
+                               " bytes, at the first 4-aligned offset. Its first bytes are the "
+                               "reader-punch record itself."),
+        m_rpr);
+#define F(f, use, meaning) r.fields.push_back(LAYOUT_DOC_FIELD(SHAREA_RPR, f, use, meaning))
+    F(m_RpRecord, "", "`m_U.m_rp`, not touched through this record");
+    F(m_Filesize, "host", "size of the reader's input file in bytes, set before `m_Allocate` is "
+                          "cleared; the range of the progress gauge");
+    F(m_FilePosition, "host", "bytes of the reader's input file consumed");
+    F(m_Closefile, "request", "close the reader's input file left open after a disconnect");
 #undef F
     return r;
 }
@@ -613,7 +637,8 @@ std::string Protocol(const std::vector<PlacedField>& placed)
         << FieldList(placed, "event") << "\n"
         << "**State fields.** Kept by the host and read by the panel. The panel writes two of "
            "them: it clears `m_Oper` when STOP ends an allocated run, and clears "
-           "`m_U.m_cr.m_DiscWhileFileOpen` when it configures itself for a reader.\n\n"
+           "`m_U.m_cr.m_DiscWhileFileOpen` (`m_U.m_rp.m_DiscWhileFileOpen` on a reader-punch) "
+           "when it configures itself for a reader.\n\n"
         << FieldList(placed, "host") << "\n"
         << "**Written by the panel.** Data of requests and plain stores for the host to read "
            "(`m_DebugSwitch` is written by the panel only).\n\n"
@@ -632,6 +657,79 @@ std::string Protocol(const std::vector<PlacedField>& placed)
            "version word, and fills `m_PeriType`, `m_DevTyp`, `m_OpsNo`, `m_Periph`, "
            "`m_SystemRoot`, `m_PhysicalDevice`, `m_PhysicalDeviceName` and its member of `m_U` "
            "no later than the version word.\n";
+    return out.str();
+}
+
+// "`m_U.m_rp.m_Hold2` (1265)": a field and its offset in the block.
+std::string FieldAt(const std::vector<PlacedField>& placed, const std::string& path)
+{
+    for (const PlacedField& p : placed)
+        if (p.path == path)
+            return "`" + path + "` (" + std::to_string(p.blockOffset) + ")";
+    return "`" + path + "` (?)";
+}
+
+std::string ReaderPunchText(const std::vector<PlacedField>& placed)
+{
+    auto at = [&placed](const std::string& path) { return FieldAt(placed, path); };
+    std::ostringstream out;
+    out << "## Reader-punch\n\n"
+        << "The reader-punches RP2601 and RP2602 are paper-tape readers (" << CODE(PT_TR)
+        << ") with a second unit, a punch. The reader record `SHAREA_TRCR` cannot serve them: "
+           "laid over `SHAREA_RP`, its file name would cover `m_Hold2` and `m_Disc2`, and its "
+           "counters would lie inside `m_FilenameTP`. No byte of the layout moves; each party "
+           "writes only fields that no other party reads for something else. Block offsets in "
+           "brackets.\n\n"
+        << "| | Reader (first unit, row 1 of the panel) | Punch (second unit, row 3) |\n"
+        << "|---|---|---|\n"
+        << "| file name | " << at("m_U.m_rp.m_FilenameTR")
+        << ": the input file's absolute path, chosen by the operator with ALLOCATE | "
+        << at("m_U.m_rp.m_FilenameTP")
+        << ": the output file relative to `m_SystemRoot`, named by the host |\n"
+        << "| allocate request | " << at("m_Allocate") << " | " << at("m_U.m_rp.m_Allocate2") << " |\n"
+        << "| hold request | " << at("m_Hold") << " | " << at("m_U.m_rp.m_Hold2") << " |\n"
+        << "| end of the medium (event) | " << at("m_Disc") << " | " << at("m_U.m_rp.m_Disc2") << " |\n"
+        << "| keep the file open across a disconnect | " << at("m_U.m_rp.m_DiscWhileFileOpen") << " | — |\n"
+        << "| counters | " << at("m_U.m_rpr.m_Filesize") << ", " << at("m_U.m_rpr.m_FilePosition")
+        << " | — |\n"
+        << "| close the file kept open (request) | " << at("m_U.m_rpr.m_Closefile") << " | — |\n\n"
+        << "Why:\n\n"
+        << "- The selection dialog lists an RP2602's files from `m_FilenameTR` and `m_FilenameTP`, "
+           "so that is where the two names go; the panel's ALLOCATE writes the reader's name "
+           "where the dialog reads it.\n"
+        << "- The punch's requests have flags of their own, so the host tells them from the "
+           "reader's, and the header's `m_Allocate`, `m_Hold` and `m_Disc` mean for the reader "
+           "what they mean for every reader: ALLOCATE, HOLD, the gauge and disconnects work as "
+           "on a plain reader, through the fields above.\n"
+        << "- The reader's counters and close-file request have no place in `SHAREA_RP`, and the "
+           "reader record's places for them are the punch's file name. They go into "
+           "`SHAREA_RPR`, a member added to the union (`m_U.m_rpr`) that places them right after "
+           "the " << sizeof(SHAREA_RP) << " bytes of `SHAREA_RP`, at union offset "
+        << offsetof(SHAREA_RPR, m_Filesize)
+        << ", the first 4-aligned one. For a reader-punch nothing else uses those bytes; the "
+           "block's size and every other field's place stay as they were. This record is an "
+           "addition to the declarations the host shares.\n"
+        << "- The punch has no file dialog (ALLOCATE2 is a bare request), so the host names its "
+           "output file: it writes the name into `m_FilenameTP` before it clears `m_Allocate2`, "
+           "or leaves the field empty when it could not open one. The panel then shows that name "
+           "in a display beside the second unit's buttons, which appears with the first "
+           "allocation; when the host raises `m_Disc2` the panel's poll clears the flag and "
+           "empties the display. The development host names a new file "
+           "`data/punch-<channel>-<n>.tpe` for every allocation and ends the punch's medium on "
+           "HOLD2.\n"
+        << "- At attach the panel clears the reader-punch's own keep-open flag, "
+           "`m_U.m_rp.m_DiscWhileFileOpen`; the byte a plain reader's flag would be (union offset "
+        << offsetof(SHAREA_TRCR, m_DiscWhileFileOpen)
+        << ") is part of the reader's file name and is left alone.\n"
+        << "- The second unit's buttons act on a reader-punch only: no other face shows them, "
+           "and on other peripherals those bytes belong to other records.\n\n"
+        << "What gives: an RP2601's row in the selection dialog reads its file from "
+           "`m_U.m_cr.m_Filename`, as for every reader but the RP2602. On a reader-punch that "
+           "field starts with the punch's flags, so the row shows the root and the separator "
+           "without the file's name (or with a '?' while HOLD2 is pending).\n\n"
+        << "The selection dialog shows every byte that is not part of a printable character of "
+           "the current locale as '?', in every column and for every peripheral, so that no "
+           "control character from a block reaches its list.\n";
     return out.str();
 }
 
@@ -680,11 +778,11 @@ std::string CatalogueText()
 
 std::vector<RecordDoc> Records()
 {
-    return {Header(),  Union(),      Reader(),      Punch(),         Printer(),
-            CardPunch(), Tape(),     TapeTransport(), TapePosition(), Disc(),
-            DiscDrive(), SyncComms(), Multiplexor(), CommsLine(),     Display(),
-            ReaderPunch(), Plotter(), Drum(),        HdDrum(),        PQInterface(),
-            ProcessorLink(), LinkInterface(), Console()};
+    return {Header(),    Union(),       Reader(),      Punch(),           Printer(),
+            CardPunch(), Tape(),        TapeTransport(), TapePosition(),  Disc(),
+            DiscDrive(), SyncComms(),   Multiplexor(), CommsLine(),       Display(),
+            ReaderPunch(), ReaderPunchReader(), Plotter(), Drum(),        HdDrum(),
+            PQInterface(), ProcessorLink(), LinkInterface(), Console()};
 }
 
 std::vector<PlacedField> PlacedFields(const std::vector<RecordDoc>& records)
@@ -720,7 +818,9 @@ std::string Document(const std::vector<RecordDoc>& records)
         out << LayoutDoc::RenderRecord(r);
     out << EnumerationText();
     out << CatalogueText();
-    out << Protocol(PlacedFields(records));
+    const std::vector<PlacedField> placed = PlacedFields(records);
+    out << Protocol(placed);
+    out << "\n" << ReaderPunchText(placed);
     return out.str();
 }
 

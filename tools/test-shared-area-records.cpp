@@ -81,6 +81,9 @@ TEST(SharedAreaRecords, FieldsSitWhereTheHostPutsThem)
     EXPECT_EQ(at.at("m_U.m_cr.m_Closefile"), 1532u);
     EXPECT_EQ(at.at("m_U.m_lp.m_FormatLoopName"), 1264u + 528u);
     EXPECT_EQ(at.at("m_U.m_rp.m_FilenameTR"), 1267u);
+    // The reader-punch's counters follow its record, 4-aligned.
+    EXPECT_EQ(at.at("m_U.m_rpr.m_Filesize"), 1264u + 516u);
+    EXPECT_EQ(at.at("m_U.m_rpr.m_Closefile"), 1264u + 524u);
     EXPECT_EQ(at.at("m_U.m_pt.P"), 1272u);
 }
 
@@ -88,8 +91,9 @@ TEST(SharedAreaRecords, ProtocolRolesMatchTheHandshake)
 {
     EXPECT_EQ(PathsWithRole("request"),
               (std::set<std::string>{"m_Hold", "m_Allocate", "m_U.m_lp.m_LoadFormatLoop",
-                                     "m_U.m_cr.m_Closefile", "m_U.m_pt.B"}));
-    EXPECT_EQ(PathsWithRole("event"), (std::set<std::string>{"m_Disc"}));
+                                     "m_U.m_cr.m_Closefile", "m_U.m_pt.B", "m_U.m_rp.m_Allocate2",
+                                     "m_U.m_rp.m_Hold2", "m_U.m_rpr.m_Closefile"}));
+    EXPECT_EQ(PathsWithRole("event"), (std::set<std::string>{"m_Disc", "m_U.m_rp.m_Disc2"}));
 
     // Fields both sides write: the host keeps them, the panel only clears them.
     std::set<std::string> shared;
@@ -97,7 +101,8 @@ TEST(SharedAreaRecords, ProtocolRolesMatchTheHandshake)
     const auto panel = PathsWithRole("panel");
     std::set_intersection(host.begin(), host.end(), panel.begin(), panel.end(),
                           std::inserter(shared, shared.begin()));
-    EXPECT_EQ(shared, (std::set<std::string>{"m_Oper", "m_U.m_cr.m_DiscWhileFileOpen"}));
+    EXPECT_EQ(shared, (std::set<std::string>{"m_Oper", "m_U.m_cr.m_DiscWhileFileOpen",
+                                             "m_U.m_rp.m_DiscWhileFileOpen"}));
 
     // Request and event flags that the panel polls across waits must be volatile,
     // except the two that are reached through volatile references.
@@ -120,7 +125,8 @@ TEST(SharedAreaDocument, CarriesTheFactsAndIsStable)
                              "| `m_Disc` | 81 | host raises, panel clears | panel |",
                              "| `PT_Parity_One` | 4 |", "| 28 | `PT_PB` | `*PB` |\n| 31 | `PT_IR` |  |",
                              "| 75 | `PT_SC7930` | SC7930 |", "| 109 | `PT_PT_SIMPLE` | PT_SIMPLE |",
-                             "| 30 | `CPU_1902T` |"})
+                             "| 30 | `CPU_1902T` |",
+                             "| allocate request | `m_Allocate` (79) | `m_U.m_rp.m_Allocate2` (1264) |"})
         EXPECT_NE(doc.find(fact), std::string::npos) << fact;
     for (const RecordDoc& r : AllRecords())
         EXPECT_NE(doc.find("### `" + r.name + "`"), std::string::npos) << r.name;

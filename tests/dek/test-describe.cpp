@@ -2,6 +2,7 @@
 // Expected strings are written out by hand.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -124,6 +125,34 @@ TEST(DescribeBlock, ReaderPunchShowsBothPathsOnlyWhenNamedExactly)
         EXPECT_EQ(r.path, "/emu + reader.pt") << name;
         EXPECT_EQ(r.path2, "") << name;
     }
+}
+
+TEST(DescribeBlock, BytesThatAreNotPrintableInTheLocaleShowAsQuestionMarks)
+{
+    const char* previous = setlocale(LC_CTYPE, nullptr);
+    const std::string saved = previous ? previous : "C";
+    ASSERT_NE(setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+    const struct {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"caf\xc3\xa9", "caf\xc3\xa9"},        // printable text of the locale stays
+        {"a\x01\tb\x7f", "a??b?"},             // control characters
+        {"x\xe9y", "x?y"},                      // not UTF-8
+        {"\xc2\x85z", "??z"},                   // a control character of two bytes
+        {"end\xc3", "end?"},                    // cut inside a character
+    };
+    for (const auto& c : cases) {
+        const std::string shown = c.shown;
+        auto rp = NewBlock(PT_TR, "RP2602", c.text);
+        SAUtils::StoreFieldText(rp->m_U.m_rp.m_FilenameTR, c.text);
+        SAUtils::StoreFieldText(rp->m_U.m_rp.m_FilenameTP, c.text);
+        EnumRow r = OnlyRow(*rp);
+        EXPECT_EQ(r.path, shown + " + " + shown);
+        EXPECT_EQ(r.path2, shown + " + " + shown);
+        EXPECT_EQ(OnlyRow(*NewBlock(PT_LP, c.text)).desc, shown);
+    }
+    setlocale(LC_CTYPE, saved.c_str());
 }
 
 TEST(DescribeBlock, InterfaceTypeIsTheUnsignedModelOffset)
@@ -282,6 +311,9 @@ TEST(DescribeBlock, RandomBlocksGiveBoundedRows)
             EXPECT_LE(r.misc.size(), 40u);
             EXPECT_LE(r.path.size(), 513u + 3u + 256u);
             EXPECT_LE(r.path2.size(), 513u + 3u + 256u);
+            for (const std::string* text : {&r.desc, &r.misc, &r.path, &r.path2})
+                for (unsigned char ch : *text)
+                    ASSERT_TRUE(ch >= 0x20 && ch != 0x7F) << "control character " << int(ch);
         }
     }
 }

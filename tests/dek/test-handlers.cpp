@@ -329,20 +329,46 @@ TEST_F(Buttons, SendPQOnOtherTypesDoesNothing)
     EXPECT_EQ(watch.beeps, 0);
 }
 
-TEST_F(Buttons, SecondUnitButtonsRaiseOneHeaderFlagEach)
+TEST_F(Buttons, SecondUnitButtonsRaiseThePunchsOwnFlags)
 {
     Publish(PT_TR, "RP2602", PT_RP2602);
     Open();
     // Attached but stopped: the flag is posted and the call returns.
     Click(ID_ALLOCATE2);
-    EXPECT_TRUE(B().m_Allocate);
-    EXPECT_FALSE(B().m_Hold);
-    EXPECT_FALSE(B().m_U.m_rp.m_Allocate2);
-    B().m_Allocate = false;
+    EXPECT_TRUE(B().m_U.m_rp.m_Allocate2);
+    EXPECT_FALSE(B().m_Allocate || B().m_Hold || B().m_U.m_rp.m_Hold2);
+    B().m_U.m_rp.m_Allocate2 = false;
     Click(ID_HOLD2);
-    EXPECT_TRUE(B().m_Hold);
-    EXPECT_FALSE(B().m_Allocate);
+    EXPECT_TRUE(B().m_U.m_rp.m_Hold2);
+    EXPECT_FALSE(B().m_Allocate || B().m_Hold || B().m_U.m_rp.m_Allocate2);
     EXPECT_FALSE(frame->m_allocated || frame->m_hold);
+    CloseAndFlush(frame);
+
+    // Other faces have no second unit: those bytes are their own records'.
+    Publish(PT_TR, "TR1915/2", PT_TR1915_2);
+    Open();
+    Click(ID_ALLOCATE2);
+    Click(ID_HOLD2);
+    EXPECT_FALSE(B().m_U.m_rp.m_Allocate2 || B().m_U.m_rp.m_Hold2);
+}
+
+TEST_F(Buttons, ThePunchsFileIsShownFromItsAllocationToTheEndOfItsMedium)
+{
+    Started(PT_TR, "RP2602", PT_RP2602);
+    EXPECT_FALSE(frame->m_ctlPunchFile->IsShown());
+    StartHost({{&B().m_U.m_rp.m_Allocate2,
+                [&] { SAUtils::StoreFieldText(B().m_U.m_rp.m_FilenameTP, "data/punch-7-1.tpe"); }}});
+    Click(ID_ALLOCATE2);
+    EXPECT_TRUE(watch.dialogs.empty());
+    EXPECT_TRUE(frame->m_ctlPunchFile->IsShown());
+    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "data/punch-7-1.tpe");
+    EXPECT_FALSE(frame->m_ctlALLOCATE->IsLit(false)) << "the reader is not allocated by it";
+
+    B().m_U.m_rp.m_Disc2 = true;
+    wxTimerEvent tick(frame->m_timer);
+    frame->OnTimer(tick);
+    EXPECT_FALSE(B().m_U.m_rp.m_Disc2);
+    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "");
 }
 
 // ---------------------------------------------------------------------------
@@ -359,7 +385,7 @@ TEST_F(Buttons, StopEndsAWaitAndLeavesTheFlagRaised)
     Click(ID_ALLOCATE2);  // nobody answers
     EXPECT_LT((wxGetLocalTimeMillis() - t0).GetValue(), 2000);
     EXPECT_FALSE(frame->m_started);
-    EXPECT_TRUE(B().m_Allocate);
+    EXPECT_TRUE(B().m_U.m_rp.m_Allocate2);
 }
 
 TEST_F(Buttons, AClosedPanelEndsItsWaitWithoutTouchingTheReleasedBlock)
@@ -382,8 +408,8 @@ TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
     int holdSeen = 0, allocSeen = 0;
     // The host answers the allocate request at once but the hold request
     // only after a while, so the inner wait (allocate) runs inside the outer.
-    StartHost({{&B().m_Allocate, [&] { allocSeen = ++order; }},
-               {&B().m_Hold, [&] {
+    StartHost({{&B().m_U.m_rp.m_Allocate2, [&] { allocSeen = ++order; }},
+               {&B().m_U.m_rp.m_Hold2, [&] {
                     wxMilliSleep(150);
                     holdSeen = ++order;
                 }}});
@@ -397,8 +423,8 @@ TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
     EXPECT_TRUE(innerReturned);
     EXPECT_GT(allocSeen, 0);
     EXPECT_GT(holdSeen, 0);
-    EXPECT_FALSE(B().m_Allocate);
-    EXPECT_FALSE(B().m_Hold);
+    EXPECT_FALSE(B().m_U.m_rp.m_Allocate2);
+    EXPECT_FALSE(B().m_U.m_rp.m_Hold2);
 }
 
 // ---------------------------------------------------------------------------
@@ -459,6 +485,9 @@ TEST_F(Buttons, RequestOnlyTypesRaiseAllocateWithoutADialog)
     for (BYTE type : {BYTE(PT_MX), BYTE(PT_40), BYTE(PT_PB)}) {
         SCOPED_TRACE(int(type));
         Started(type, "X", type == PT_40 ? PT_PT_SIMPLE : PT_NONE);
+        // A poll inside a slow wait would set the HOLD lamp from the panel's
+        // state; this is about what the allocation itself does to it.
+        frame->m_timer.Stop();
         memset(&B().m_U, 0x5a, sizeof(SHAREA_PB));
         frame->m_ctlHOLD->Light(true, false);
         int allocs = 0;
@@ -640,6 +669,39 @@ TEST_F(Buttons, ReaderResumesAKeptFileWithoutADialog)
     EXPECT_TRUE(frame->m_allocated);
     EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
     EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, "deck.txt");
+}
+
+TEST_F(Buttons, AReaderPunchsReaderUsesItsOwnFieldsClearOfThePunchs)
+{
+    Started(PT_TR, "RP2601", PT_RP2601);
+    std::string seen;
+    int closes = 0;
+    StartHost({{&B().m_Allocate,
+                [&] {
+                    seen = SAUtils::FieldText(B().m_U.m_rp.m_FilenameTR);
+                    B().m_U.m_rpr.m_Filesize = 1000;
+                }},
+               {&B().m_U.m_rpr.m_Closefile, [&] { ++closes; }}});
+    watch.answers = {{"/data/deck.tp", "deck.tp"}};
+    Click(ID_ALLOCATE);
+    EXPECT_EQ(seen, "/data/deck.tp");
+    EXPECT_FALSE(B().m_U.m_rp.m_Hold2 || B().m_U.m_rp.m_Disc2);
+    EXPECT_EQ(frame->m_ctlProgress->GetRange(), 1000);
+    B().m_U.m_rpr.m_FilePosition = 300;
+    wxTimerEvent tick(frame->m_timer);
+    frame->OnTimer(tick);
+    EXPECT_EQ(frame->m_ctlProgress->GetValue(), 700);
+
+    // A disconnect that keeps the file open, then HOLD to have it closed.
+    B().m_U.m_rp.m_DiscWhileFileOpen = true;
+    B().m_Disc = true;
+    frame->OnTimer(tick);
+    EXPECT_FALSE(frame->m_allocated);
+    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, "deck.tp");
+    Click(ID_HOLD);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(watch.beeps, 0);
+    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, "");
 }
 
 TEST_F(Buttons, InputDialogCancelledChangesNothing)

@@ -427,13 +427,8 @@ TEST(FaceFor, EachTypeAndModel)
         EXPECT_EQ(FaceFor(t, "TR1915/1", PT_SC7930), DekFace::Unsupported) << t;
 }
 
-TEST(FaceFor, OnlyPlainReadersClearTheKeepOpenByte)
+TEST(FaceFor, WhichFacesFollowAnInputFile)
 {
-    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::Reader));
-    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::OnOffReader));
-    EXPECT_TRUE(FaceClearsKeepOpen(DekFace::CardReader));
-    EXPECT_FALSE(FaceClearsKeepOpen(DekFace::ReaderPunch));
-    EXPECT_FALSE(FaceClearsKeepOpen(DekFace::Punch));
     EXPECT_TRUE(FaceFollowsAnInputFile(DekFace::ReaderPunch));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::LinePrinter));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::Unsupported));

@@ -319,6 +319,7 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
         SCOPED_TRACE(row.what);
         S_SHAREBASE& b = Publish(row.type, row.periph, row.devTyp);
         b.m_U.m_cr.m_DiscWhileFileOpen = true;
+        b.m_U.m_rp.m_DiscWhileFileOpen = true;
         Open();
         ASSERT_NE(frame->m_share, nullptr);
         ASSERT_TRUE(watch.exits.empty());
@@ -368,10 +369,11 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
             EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOn, wxColour(0, 255, 0));
         }
 
-        // Only the readers clear the keep-open flag; a reader-punch's byte
-        // there belongs to its reader file name and is left alone.
+        // Only the readers clear the keep-open flag, a reader-punch its own:
+        // the plain reader's byte is part of its reader file name.
         bool readerClears = (row.type == PT_TR || row.type == PT_CR) && !row.secondUnit;
         EXPECT_EQ(B().m_U.m_cr.m_DiscWhileFileOpen, !readerClears);
+        EXPECT_EQ(B().m_U.m_rp.m_DiscWhileFileOpen, !row.secondUnit);
 
         CloseAndFlush(frame);
     }

@@ -50,7 +50,8 @@ TEST(PeriphDescTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumbe
     EXPECT_EQ(rp.type, static_cast<UINT>(PT_TR));
     EXPECT_EQ(rp.devTyp, static_cast<UINT>(PT_RP2602));
     EXPECT_EQ(RecordFor(rp.type, rp.model), RecordKind::Rp);
-    // Panels tell the reader-punch by its exact name; any other spelling is a reader.
+    // Panels tell the reader-punches by their exact names; any other spelling is a reader.
+    EXPECT_EQ(RecordFor(PT_TR, "RP2601"), RecordKind::Rp);
     EXPECT_EQ(RecordFor(PT_TR, "rp2602"), RecordKind::TrCr);
     EXPECT_EQ(rp.fileTR, "in.tpe");
     EXPECT_EQ(rp.fileTP, "out.tpe");
@@ -241,10 +242,11 @@ TEST(FieldsTest, ShortNamesReachOnlyThePeripheralsOwnRecord)
     const FieldDef* full = FindField("m_U.m_cr.m_Filesize", RecordKind::Lp);
     ASSERT_NE(full, nullptr);
     EXPECT_EQ(full->offset, 1524u);
-    // The reader-punch's panel writes the reader record.
-    const FieldDef* rpName = FindField("m_Filename", RecordKind::Rp);
-    ASSERT_NE(rpName, nullptr);
-    EXPECT_EQ(rpName->offset, 1264u + 1u);
+    // A reader-punch's reader counters are its own, after its record.
+    const FieldDef* rpSize = FindField("m_Filesize", RecordKind::Rp);
+    ASSERT_NE(rpSize, nullptr);
+    EXPECT_EQ(rpSize->offset, 1264u + 516u);
+    EXPECT_EQ(FindField("m_Filename", RecordKind::Rp), nullptr);
     const FieldDef* ops = FindField("m_OpsNo", RecordKind::None);
     ASSERT_NE(ops, nullptr);
     EXPECT_EQ(ops->offset, 88u);

@@ -306,6 +306,47 @@ TEST_F(DevHostRun, AFreshPanelsNewFileReplacesAFileKeptOpen)
     EXPECT_EQ(b->m_U.m_cr.m_Filesize, 9u);
 }
 
+TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
+{
+    std::string path = WriteFile("data/tape.tpe", std::string(300, 'x'));
+    WriteFile("data/punch-6-1.tpe", "an earlier run's output\n");
+    StartHost({"6:TR:RP2601:rate=1000,discopen=1"});
+    PSHAREBASE b = Attach(6);
+    ASSERT_NE(b, nullptr);
+    SHAREA_RP& rp = b->m_U.m_rp;
+
+    // The punch: a new file each time, named before the acknowledgement.
+    ASSERT_TRUE(Request(rp.m_Allocate2));
+    EXPECT_EQ(SAUtils::FieldText(rp.m_FilenameTP), "data/punch-6-2.tpe");
+    std::ifstream punched(m_root + "/data/punch-6-2.tpe");
+    std::string first;
+    EXPECT_TRUE(std::getline(punched, first));
+    EXPECT_NE(first.find("RP2601 on channel 6"), std::string::npos) << first;
+    ASSERT_TRUE(Request(rp.m_Hold2));
+    EXPECT_TRUE(rp.m_Disc2) << "HOLD2 ends the punch's medium";
+    std::string line;
+    ASSERT_TRUE(m_host.WaitForLine("served 6 hold2", kLineTimeoutMs, &line));
+    EXPECT_EQ(line, "served 6 hold2 file=data/punch-6-2.tpe disc2=1");
+    rp.m_Disc2 = false;
+    ASSERT_TRUE(Request(rp.m_Hold2));
+    EXPECT_FALSE(rp.m_Disc2) << "no medium, nothing to end";
+
+    // The reader, with the punch's fields left as they are.
+    SAUtils::StoreFieldText(rp.m_FilenameTR, path.c_str());
+    ASSERT_TRUE(Request(b->m_Allocate));
+    EXPECT_EQ(b->m_U.m_rpr.m_Filesize, 300u);
+    ASSERT_TRUE(m_host.WaitForLine("disc 6 end", kLineTimeoutMs));
+    EXPECT_TRUE(b->m_Disc);
+    EXPECT_EQ(b->m_U.m_rpr.m_FilePosition, 300u);
+    EXPECT_TRUE(rp.m_DiscWhileFileOpen);
+    EXPECT_EQ(SAUtils::FieldText(rp.m_FilenameTP), "data/punch-6-2.tpe");
+    EXPECT_FALSE(rp.m_Allocate2 || rp.m_Hold2 || rp.m_Disc2);
+    ASSERT_TRUE(Request(b->m_U.m_rpr.m_Closefile));
+    EXPECT_FALSE(rp.m_DiscWhileFileOpen);
+    ASSERT_TRUE(m_host.WaitForLine("served 6 closefile", kLineTimeoutMs, &line));
+    EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
+}
+
 TEST_F(DevHostRun, IgnoredRequestsStayRaisedAndReportTheDataOfTheirRise)
 {
     StartHost({"30:40::devtyp=PT_PT_LONGBLOCK"});

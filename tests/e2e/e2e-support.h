@@ -80,26 +80,38 @@ inline void ClickAt(const std::string& win, int x, int y)
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 }
 
+// The screen pixels from (x, y) rightwards, `width` of them, each as "r,g,b".
+inline std::vector<std::string> PixelsAt(int x, int y, int width)
+{
+    std::string s = Shell("import -silent -window root -crop " + std::to_string(width) + "x1+" + std::to_string(x) +
+                          "+" + std::to_string(y) + " -depth 8 txt:- 2>/dev/null");
+    std::vector<std::string> pixels;
+    // One line a pixel after the header: "X,Y: (R,G,B[,A])  #... ...".
+    for (size_t line = s.find('\n'); line != std::string::npos; line = s.find('\n', line + 1)) {
+        size_t open = s.find('(', line);
+        size_t close = s.find(')', open);
+        if (open == std::string::npos || close == std::string::npos)
+            break;
+        std::string rgb = s.substr(open + 1, close - open - 1);
+        // Drop an alpha part and blanks.
+        std::string out;
+        int commas = 0;
+        for (char c : rgb) {
+            if (c == ',' && ++commas == 3)
+                break;
+            if (c != ' ')
+                out += c;
+        }
+        pixels.push_back(out);
+    }
+    return pixels;
+}
+
 // The screen pixel at (x, y) as "r,g,b".
 inline std::string PixelAt(int x, int y)
 {
-    std::string s = Shell("import -silent -window root -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) +
-                          " -depth 8 txt:- 2>/dev/null");
-    size_t open = s.find('(', s.find('\n'));
-    size_t close = s.find(')', open);
-    if (open == std::string::npos || close == std::string::npos)
-        return std::string();
-    std::string rgb = s.substr(open + 1, close - open - 1);
-    // Drop an alpha part and blanks.
-    std::string out;
-    int commas = 0;
-    for (char c : rgb) {
-        if (c == ',' && ++commas == 3)
-            break;
-        if (c != ' ')
-            out += c;
-    }
-    return out;
+    std::vector<std::string> pixels = PixelsAt(x, y, 1);
+    return pixels.empty() ? std::string() : pixels[0];
 }
 
 // A private desktop for the programs this test starts: their own HOME (the

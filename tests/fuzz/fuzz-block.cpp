@@ -29,6 +29,14 @@ void CheckField(const char (&field)[N])
     Require(text.find('\0') == std::string::npos);
 }
 
+bool NoControlCharacter(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -50,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(r.path.size() <= sizeof b.m_SystemRoot + 3 + 512);
         Require(r.path2.size() <= sizeof b.m_SystemRoot + 3 + 256);
         Require(r.misc.size() < 64);
+        Require(NoControlCharacter(r.desc) && NoControlCharacter(r.path) && NoControlCharacter(r.path2));
     }
 
     DekFace face = FaceFor(b.m_PeriType, SAUtils::FieldText(b.m_Periph), b.m_DevTyp);
@@ -57,7 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             !(b.m_PeriType == PT_TR || b.m_PeriType == PT_TP || b.m_PeriType == PT_LP || b.m_PeriType == PT_CR ||
               b.m_PeriType == PT_CP || b.m_PeriType == PT_DR || b.m_PeriType == PT_MX || b.m_PeriType == PT_GP ||
               b.m_PeriType == PT_HD || b.m_PeriType == PT_PB || b.m_PeriType == PT_40));
-    Require(!FaceClearsKeepOpen(face) || FaceFollowsAnInputFile(face));
 
     CheckField(b.m_Periph);
     CheckField(b.m_SystemRoot);
