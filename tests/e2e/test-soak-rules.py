@@ -50,6 +50,31 @@ class ExitRules(unittest.TestCase):
         self.assertIsNotNone(explained([(10.0, "up", False)], 0, exit_at=100.0))
 
 
+class BackFromHostGone(unittest.TestCase):
+    def test_a_panel_must_leave_host_gone_once_its_block_is_back(self):
+        cases = [
+            # title back at    hang
+            (None,             True),
+            (26.0,             False),
+        ]
+        for back, expected in cases:
+            with self.subTest(back=back):
+                run = soak.Soak.__new__(soak.Soak)
+                run.channels = {5: soak.Channel("CR:CR1911/1")}
+                run.channels[5].add(19.0, "withdraw")
+                run.channels[5].add(25.0, "publish", "CR:CR1911/1")
+                run.chaos_start, run.hangs, run.slow = 0.0, [], []
+                run.robot_log = open(os.devnull, "w")
+                panel = soak.Panel.__new__(soak.Panel)
+                panel.channel, panel.pid = 5, 100
+                panel.frame = soak.Window("0x1", 100, (0, 0, 600, 130), "U05 - CR1911/1", 10.0)
+                panel.frame.titles.append((20.0, "U05 - CR1911/1 (host gone)"))
+                if back is not None:
+                    panel.frame.titles.append((back, "U05 - CR1911/1"))
+                run.check_return(panel, 40.0)
+                self.assertEqual(bool(run.hangs), expected)
+
+
 class WindowIds(unittest.TestCase):
     def test_an_id_that_comes_again_belongs_to_its_new_program(self):
         watch = soak.XWatch.__new__(soak.XWatch)
