@@ -9,6 +9,7 @@
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 
+#include "dek-desktop.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -77,6 +78,7 @@ DekEnumDlg::DekEnumDlg(wxWindow* parent)
     m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL);
     m_selBtn = new wxButton(this, ID_SEL_BTN, "Select");
     BuildColumns();
+    SetDekIcon(*this);
 
     wxBoxSizer* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(m_list, 1, wxEXPAND | wxALL, 4);

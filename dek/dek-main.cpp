@@ -2,15 +2,24 @@
 #include <wx/app.h>
 #include <wx/cmdline.h>
 
+#include "dek-desktop.h"
 #include "dek-panel.h"
 
 class DekApp : public wxApp {
 public:
     virtual ~DekApp() {}
+    bool Initialize(int& argc, wxChar** argv) override;
     bool OnInit() override;
     void OnInitCmdLine(wxCmdLineParser& parser) override;
     bool OnCmdLineParsed(wxCmdLineParser& parser) override;
 };
+
+bool DekApp::Initialize(int& argc, wxChar** argv)
+{
+    // The backend is fixed when the toolkit opens its display, here.
+    PreferX11Backend();
+    return wxApp::Initialize(argc, argv);
+}
 
 bool DekApp::OnInit()
 {

@@ -1,14 +1,19 @@
 // Which face the panel wears for a peripheral, decided from the block's type,
-// model text and device code alone. Needs no display.
+// model text and device code alone, and what each control of that face does.
+// Needs no display.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sharebase.h"
 
 enum class DekFace {
     Unsupported,     // the panel cannot serve this type
-    Plain,           // the common buttons only (card punch, plotter, PT_HD, PT_PB)
+    CardPunch,       // the common buttons only, and so the next three
+    Plotter,         //
+    HdDrum,          // PT_HD
+    PbDevice,        // PT_PB
     Reader,          // paper-tape reader with a DATA button
     OnOffReader,     // TR1915/1, TR1916/1: ON, START, STOP and no STOP button
     ReaderPunch,     // RP2601, RP2602: a second unit's HOLD and ALLOCATE
@@ -27,3 +32,32 @@ DekFace FaceFor(unsigned periType, const std::string& periph, UINT devTyp);
 
 // The face shows the input file's name and progress.
 bool FaceFollowsAnInputFile(DekFace face);
+
+// The controls of a face that carry a tooltip.
+enum class DekControl {
+    Start,
+    Data,
+    Allocate,
+    Hold,
+    Stop,
+    OperatorNumber,
+    Engineer,
+    CurrentFile,
+    Progress,
+    Hold2,
+    Allocate2,
+    PunchFile,
+    SendPQ,
+    Q,
+    P,
+};
+
+// A tooltip: for a lamp button, its label, a colon, what a press does and
+// when it acts.
+struct DekTip {
+    DekControl control;
+    const char* text;
+};
+
+// The tooltips of every control that the face shows; none for Unsupported.
+std::vector<DekTip> FaceTips(DekFace face);

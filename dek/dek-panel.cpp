@@ -26,6 +26,7 @@
 #include <wx/utils.h>
 
 #include "dek-buttons.h"
+#include "dek-desktop.h"
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
 #include "mkshareditem.h"
@@ -329,6 +330,7 @@ DekFrame::DekFrame()
       m_shareSize(0)
 {
     BuildLayout();
+    SetDekIcon(*this);
     for (wxWindow* w : std::initializer_list<wxWindow*>{
              m_ctlDATA, m_ctlCODE, m_ctlProgress, m_ctlCurrFile, m_ctlHOLD2, m_ctlALLOCATE2, m_ctlSTART2,
              m_ctlSTOP2, m_ctlDATA2, m_ctlBtn1, m_ctlQ, m_ctlP, m_ctlPunchFile})
@@ -647,7 +649,10 @@ void DekFrame::ConfigureForDeviceType()
         m_ctlP->Show(true);
         break;
     case DekFace::Punch:
-    case DekFace::Plain:
+    case DekFace::CardPunch:
+    case DekFace::Plotter:
+    case DekFace::HdDrum:
+    case DekFace::PbDevice:
         break;
     case DekFace::Unsupported:
         wxMessageBox(wxString::Format("Device type %u not supported", static_cast<unsigned>(m_periType)), "dek",
@@ -655,6 +660,7 @@ void DekFrame::ConfigureForDeviceType()
         EndProgram(1);
         break;
     }
+    ApplyFaceTips(*this, face);
 }
 
 // The settings store, or null when its file is one the panel leaves alone.
@@ -696,6 +702,7 @@ void DekFrame::RestorePlacement()
     if (wxDisplay::GetFromPoint(wxPoint(xi, yi)) == wxNOT_FOUND)
         return;
     Move(xi, yi);
+    KeepChosenPosition(*this);
 }
 
 bool DekFrame::IsReader() const

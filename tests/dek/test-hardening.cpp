@@ -421,8 +421,10 @@ TEST(FaceFor, EachTypeAndModel)
     EXPECT_EQ(FaceFor(PT_MX, "", PT_SC7930), DekFace::SyncMultiplexor);
     EXPECT_EQ(FaceFor(PT_MX, "SC7930", PT_SC7930 + 1), DekFace::Multiplexor) << "the device code decides";
     EXPECT_EQ(FaceFor(PT_40, "", 0xFFFFFFFFu), DekFace::PQInterface);
-    for (unsigned t : {unsigned(PT_CP), unsigned(PT_GP), unsigned(PT_HD), unsigned(PT_PB)})
-        EXPECT_EQ(FaceFor(t, "", 0), DekFace::Plain) << t;
+    EXPECT_EQ(FaceFor(PT_CP, "", 0), DekFace::CardPunch);
+    EXPECT_EQ(FaceFor(PT_GP, "", 0), DekFace::Plotter);
+    EXPECT_EQ(FaceFor(PT_HD, "", 0), DekFace::HdDrum);
+    EXPECT_EQ(FaceFor(PT_PB, "", 0), DekFace::PbDevice);
     for (unsigned t : {5u, 6u, 7u, 8u, 10u, 12u, 21u, 24u, 26u, 39u, 41u, 255u, 256u, 0xFFFFFFFFu})
         EXPECT_EQ(FaceFor(t, "TR1915/1", PT_SC7930), DekFace::Unsupported) << t;
 }

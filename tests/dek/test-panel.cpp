@@ -5,6 +5,7 @@
 #include <wx/gauge.h>
 #include <wx/textctrl.h>
 #include <wx/button.h>
+#include <wx/stattext.h>
 
 #include "dek-enumdlg.h"
 
@@ -375,6 +376,42 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
         EXPECT_EQ(B().m_U.m_cr.m_DiscWhileFileOpen, !readerClears);
         EXPECT_EQ(B().m_U.m_rp.m_DiscWhileFileOpen, !row.secondUnit);
 
+        CloseAndFlush(frame);
+    }
+}
+
+// A tooltip names the label the operator sees, so that a relabelled button
+// says what its handler does; the entry fields say how they are read.
+TEST_F(Faces, EveryShownControlHasATooltipThatNamesItsLabel)
+{
+    for (const FaceRow& row : kFaces) {
+        SCOPED_TRACE(row.what);
+        Publish(row.type, row.periph, row.devTyp);
+        Open();
+        ASSERT_NE(frame->m_share, nullptr);
+        for (wxWindow* w : frame->GetChildren()) {
+            if (!w->IsShown() || dynamic_cast<wxStaticText*>(w))
+                continue;
+            wxString tip = w->GetToolTipText();
+            SCOPED_TRACE(tip.ToStdString());
+            EXPECT_FALSE(tip.empty()) << "control " << w->GetId();
+            wxString label;
+            if (IclButton* b = dynamic_cast<IclButton*>(w)) {
+                if (b != frame->m_ctlOperNO && b != frame->m_ctlCurrFile && b != frame->m_ctlPunchFile)
+                    label = b->Pane(false).text;
+            } else if (wxButton* b = dynamic_cast<wxButton*>(w)) {
+                label = b->GetLabel();
+            } else if (dynamic_cast<wxTextCtrl*>(w)) {
+                EXPECT_NE(tip.Find("octal"), wxNOT_FOUND);
+            }
+            if (!label.empty()) {
+                EXPECT_TRUE(tip.StartsWith(label + ": "));
+            }
+        }
+        if (row.type == PT_CR) {
+            EXPECT_EQ(frame->m_ctlALLOCATE->GetToolTipText(),
+                      "ALLOCATE: choose the card deck to read; acts on a started panel");
+        }
         CloseAndFlush(frame);
     }
 }

@@ -34,6 +34,12 @@ bool WaitUntil(Pred done, int ms)
     return true;
 }
 
+// Task bars and window lists show the icon that the window carries.
+bool HasIcon(const std::string& win)
+{
+    return Shell("xprop -id " + win + " _NET_WM_ICON | head -n 1").find("Icon (") != std::string::npos;
+}
+
 class Panel : public HostTest {
 protected:
     void StartPanel(const std::vector<std::string>& args)
@@ -150,12 +156,15 @@ TEST_F(Panel, WithoutAChannelListsThePeripheralsInChannelOrderAndAttachesToTheCh
     std::string dlg = FindWindow("^Select peripheral$");
     ASSERT_FALSE(dlg.empty()) << m_panel->Stderr();
     EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
+    EXPECT_TRUE(HasIcon(dlg));
     // The first row, then the one below it: channel 9 lists after channel 5.
     ClickAt(dlg, 60, 45);
     Shell("xdotool key Down");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     Shell("xdotool key Return");
-    EXPECT_FALSE(FindWindow("^U19 - TP1925/1$").empty()) << "attached to channel 9";
+    std::string win = FindWindow("^U19 - TP1925/1$");
+    EXPECT_FALSE(win.empty()) << "attached to channel 9";
+    EXPECT_TRUE(HasIcon(win));
     EXPECT_TRUE(FindWindow("^Select peripheral$", 100).empty());
     EXPECT_TRUE(m_panel->Running());
 }

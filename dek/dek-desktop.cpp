@@ -1,0 +1,137 @@
+#include "dek-desktop.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtk/gtk.h>
+
+#include <wx/bmpbndl.h>
+#include <wx/button.h>
+#include <wx/filefn.h>
+#include <wx/gauge.h>
+#include <wx/iconbndl.h>
+#include <wx/log.h>
+#include <wx/stdpaths.h>
+#include <wx/textctrl.h>
+#include <wx/tokenzr.h>
+#include <wx/toplevel.h>
+
+#include "dek-buttons.h"
+#include "dek-panel.h"
+
+namespace {
+
+const char* const kThemeIcon = "/icons/hicolor/scalable/apps/dek.svg";
+
+wxString EnvOr(const char* name, const wxString& fallback)
+{
+    const char* v = getenv(name);
+    return v != nullptr && *v != '\0' ? wxString(v) : fallback;
+}
+
+std::vector<wxString> IconCandidates()
+{
+    wxString programDir = wxPathOnly(wxStandardPaths::Get().GetExecutablePath());
+    std::vector<wxString> paths = {programDir + "/dek.svg", programDir + "/../share" + kThemeIcon};
+    paths.push_back(EnvOr("XDG_DATA_HOME", EnvOr("HOME", "") + "/.local/share") + kThemeIcon);
+    wxStringTokenizer dirs(EnvOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ":");
+    while (dirs.HasMoreTokens())
+        paths.push_back(dirs.GetNextToken() + kThemeIcon);
+    return paths;
+}
+
+wxIconBundle LoadIcons()
+{
+    wxLogNull quiet;  // an unreadable file is passed over like a missing one
+    wxIconBundle icons;
+    for (const wxString& path : IconCandidates()) {
+        if (!wxFileExists(path))
+            continue;
+        wxBitmapBundle svg = wxBitmapBundle::FromSVGFile(path, wxSize(128, 128));
+        if (!svg.IsOk())
+            continue;
+        for (int side : {16, 24, 32, 48, 64, 128}) {
+            wxIcon icon;
+            icon.CopyFromBitmap(svg.GetBitmap(wxSize(side, side)));
+            if (icon.IsOk())
+                icons.AddIcon(icon);
+        }
+        break;
+    }
+    return icons;
+}
+
+wxWindow* TipTarget(DekFrame& f, DekControl control)
+{
+    switch (control) {
+    case DekControl::Start:
+        return f.m_ctlSTART;
+    case DekControl::Data:
+        return f.m_ctlDATA;
+    case DekControl::Allocate:
+        return f.m_ctlALLOCATE;
+    case DekControl::Hold:
+        return f.m_ctlHOLD;
+    case DekControl::Stop:
+        return f.m_ctlSTOP;
+    case DekControl::OperatorNumber:
+        return f.m_ctlOperNO;
+    case DekControl::Engineer:
+        return f.m_ctlENG;
+    case DekControl::CurrentFile:
+        return f.m_ctlCurrFile;
+    case DekControl::Progress:
+        return f.m_ctlProgress;
+    case DekControl::Hold2:
+        return f.m_ctlHOLD2;
+    case DekControl::Allocate2:
+        return f.m_ctlALLOCATE2;
+    case DekControl::PunchFile:
+        return f.m_ctlPunchFile;
+    case DekControl::SendPQ:
+        return f.m_ctlBtn1;
+    case DekControl::Q:
+        return f.m_ctlQ;
+    case DekControl::P:
+        return f.m_ctlP;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void PreferX11Backend()
+{
+    // "x11,wayland": X11 when the session offers it, else Wayland.
+    setenv("GDK_BACKEND", "x11,wayland", 0);
+}
+
+void SetDekIcon(wxTopLevelWindow& window)
+{
+    // Drawn once: every window of the process shows the same icon. Kept to
+    // the end, past the toolkit's own clean-up, so never destroyed.
+    static const wxIconBundle* const icons = new wxIconBundle(LoadIcons());
+    if (!icons->IsEmpty())
+        window.SetIcons(*icons);
+}
+
+void ApplyFaceTips(DekFrame& frame, DekFace face)
+{
+    for (const DekTip& tip : FaceTips(face)) {
+        if (wxWindow* w = TipTarget(frame, tip.control))
+            w->SetToolTip(tip.text);
+    }
+}
+
+void KeepChosenPosition(wxTopLevelWindow& window)
+{
+    // The toolkit moves an unshown window without telling the window manager
+    // that the place was asked for; a geometry string is the one way it has
+    // to mark the position as the user's.
+    wxPoint at = window.GetPosition();
+    wxString geometry = wxString::Format("+%d+%d", at.x, at.y);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_window_parse_geometry(GTK_WINDOW(window.GetHandle()), geometry.utf8_str());
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
