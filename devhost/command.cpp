@@ -113,6 +113,19 @@ bool ParseCommand(const std::string& line, Command* command, std::string* error)
         command->kind = verb == "disc" ? CommandKind::Disc : verb == "show" ? CommandKind::Show : CommandKind::Withdraw;
         return RequiredChannel(args, 1, command, error);
     }
+    if (verb == "truncate") {
+        command->kind = CommandKind::Truncate;
+        if (!RequiredChannel(args, 2, command, error))
+            return false;
+        return ParseUint(args[1], &command->number) || Fail(error, "bad size '" + args[1] + "'");
+    }
+    if (verb == "chaos") {
+        command->kind = CommandKind::Chaos;
+        if (args.size() != 1)
+            return Fail(error, "chaos takes a seed or off");
+        command->on = args[0] != "off";
+        return !command->on || ParseUint(args[0], &command->number) || Fail(error, "bad seed '" + args[0] + "'");
+    }
     if (verb == "get") {
         command->kind = CommandKind::Get;
         if (!RequiredChannel(args, 2, command, error))

@@ -21,6 +21,8 @@ enum class CommandKind {
     Show,
     Publish,
     Withdraw,
+    Truncate,
+    Chaos,
     List,
     Quit,
 };
@@ -29,7 +31,8 @@ struct Command {
     CommandKind kind = CommandKind::Empty;
     bool allChannels = true;  // no channel given where one is optional
     UINT channel = 0;
-    bool on = false;          // on/off commands
+    bool on = false;          // on/off commands; chaos: on with a seed, or off
+    UINT number = 0;          // truncate: the size; chaos: the seed
     std::string field;        // set, get
     std::string value;        // set: the rest of the line; publish: the desc
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -235,6 +236,7 @@ void DeviceServer::Poll(double now)
 {
     if (Block() == nullptr)
         return;
+    m_lastPoll = now;
     if (!m_pub.StillWhole()) {
         Emit("error " + std::to_string(m_desc.channel) + " object shrunk by someone else; withdrawn");
         Withdraw();
@@ -264,6 +266,17 @@ void DeviceServer::Poll(double now)
         Emit(line);
     }
     AdvanceReader(now);
+    WatchDisconnect(now);
+}
+
+void DeviceServer::WatchDisconnect(double now)
+{
+    if (m_discRaisedAt < 0 || *Shared(Block()->m_Disc))
+        return;
+    char after[32];
+    snprintf(after, sizeof after, "%.3f", now - m_discRaisedAt);
+    Emit("taken " + std::to_string(m_desc.channel) + " disc after=" + after);
+    m_discRaisedAt = -1;
 }
 
 std::string DeviceServer::Serve(RequestId id, const Snapshot& data)
@@ -523,6 +536,8 @@ void DeviceServer::Disconnect(const std::string& reason)
         line += Kv("position", m_inputPos) + Kv("size", m_inputSize) + Kv("open", keep ? 1u : 0u);
     }
     RaiseFlag(Shared(b->m_Disc));
+    if (m_discRaisedAt < 0)
+        m_discRaisedAt = m_lastPoll;
     Emit(line);
 }
 

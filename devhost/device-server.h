@@ -36,6 +36,7 @@ public:
     void Poll(double now);
     // Disconnects the medium (m_Disc), as at the end of an input file.
     void Disconnect(const std::string& reason);
+    bool Truncate(UINT size) { return m_pub.Truncate(size); }
 
     void SetIgnoring(bool ignoring) { m_ignoring = ignoring; }
     void SetHostUp(bool up);
@@ -81,6 +82,8 @@ private:
     SAUtils::ReaderFields Reader() const;
 
     void AdvanceReader(double now);
+    // Reports when the panel has taken a disconnection.
+    void WatchDisconnect(double now);
     UINT NextCardLength() const;
     void CloseInput();
     UINT ReaderRate() const;  // units a minute (cards) or a second (characters)
@@ -107,6 +110,9 @@ private:
     // A reader-punch's punch: the output file it writes, relative to the
     // root, while it has a medium.
     std::string m_punchFile;
+
+    double m_lastPoll = 0;
+    double m_discRaisedAt = -1;  // m_Disc raised and not yet taken
 };
 
 // A few lines that the host writes into an output file, so that a demo shows

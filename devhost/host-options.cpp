@@ -82,6 +82,17 @@ bool ParseHostOptions(const std::vector<std::string>& args, const std::string& c
         } else if (name == "--publish-pause-ms") {
             if (!ParseUint(value, &options->publishPauseMs) || options->publishPauseMs > 1000)
                 return Fail(error, "--publish-pause-ms takes 0 to 1000");
+        } else if (name == "--chaos") {
+            if (!ParseUint(value, &options->chaosSeed))
+                return Fail(error, "--chaos takes a seed, a whole number");
+            options->chaos = true;
+        } else if (name == "--chaos-rate") {
+            if (!ParseUint(value, &options->chaosRate) || options->chaosRate == 0 || options->chaosRate > 6000)
+                return Fail(error, "--chaos-rate takes 1 to 6000 actions a minute");
+        } else if (name == "--replay") {
+            if (value.empty())
+                return Fail(error, "empty --replay");
+            options->replayPath = value;
         } else if (name == "--card-rate") {
             if (!ParseUint(value, &options->cardsPerMinute) || options->cardsPerMinute == 0)
                 return Fail(error, "--card-rate takes a positive number of cards a minute");
@@ -92,6 +103,8 @@ bool ParseHostOptions(const std::vector<std::string>& args, const std::string& c
             return Fail(error, "unknown option '" + arg + "' (see --help)");
         }
     }
+    if (options->chaos && !options->replayPath.empty())
+        return Fail(error, "--chaos and --replay exclude each other");
     if (!machineGiven)
         return Fail(error, "--machine is required (see --help)");
     if (options->root.empty())
@@ -117,6 +130,14 @@ Options:
   --card-rate N       card reader speed, cards a minute (default 300)
   --tape-rate N       paper-tape reader speed, characters a second (default 300)
   --exit-on-eof       quit when standard input closes
+  --chaos SEED        misbehave on purpose: at random moments take peripherals
+                      down and up, stall requests, disconnect, withdraw,
+                      truncate and republish them (the same for every run
+                      with the same seed); each action is printed as
+                      "chaos t=SECONDS COMMAND"
+  --chaos-rate N      chaos actions a minute over all peripherals (default 60)
+  --replay FILE       take the chaos lines of FILE (a log of an earlier run)
+                      again, each at its time after the start
   --publish-pause-ms N  wait N ms between creating, sizing, filling and
                       validating each block (to watch publication in tests)
   --help              this text
@@ -161,11 +182,15 @@ Commands on standard input ([CH] means one channel or, left out, all):
   get CH FIELD               prints: value CH FIELD VALUE
   show CH                    prints every field of the block, then: end CH
   publish SPEC | withdraw CH publish or remove a peripheral at run time
+  truncate CH SIZE           cut the block to SIZE bytes, then withdraw it
+  chaos SEED | chaos off     start the chaos now / end it and put every
+                             peripheral of the command line back as it was
   list                       prints: channels CH CH ...
   help | quit
 Output, one line an event: ready, published CH, withdrawn CH,
   served CH REQUEST KEY=VALUE... (the request's data as it was when its flag
   rose), pending CH REQUEST ... (seen while ignoring), disc CH REASON,
+  taken CH disc after=SECONDS (a panel cleared m_Disc), chaos t=T COMMAND,
   ok COMMAND, error MESSAGE.
 )";
 }

@@ -15,6 +15,10 @@ struct HostOptions {
     UINT cardsPerMinute = 300;
     UINT tapeCharsPerSecond = 300;
     UINT publishPauseMs = 0;  // between the steps of a publication
+    bool chaos = false;       // --chaos SEED
+    UINT chaosSeed = 0;
+    UINT chaosRate = 60;      // chaos actions a minute
+    std::string replayPath;   // --replay FILE: the chaos lines of a log
     bool exitOnEof = false;
     bool help = false;
 };

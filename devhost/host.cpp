@@ -55,6 +55,7 @@ void Host::WithdrawAll()
 
 void Host::Poll(double now)
 {
+    m_lastPoll = now;
     for (auto it = m_servers.begin(); it != m_servers.end();) {
         it->second->Poll(now);
         // A server whose object was spoilt has withdrawn itself.
@@ -63,6 +64,72 @@ void Host::Poll(double now)
         else
             ++it;
     }
+    RunChaos(now);
+}
+
+bool Host::StartOptionChaos(std::string* error)
+{
+    if (!m_options.replayPath.empty()) {
+        std::vector<ChaosAction> actions;
+        if (!ReadChaosLog(m_options.replayPath, &actions, error))
+            return false;
+        StartChaos(std::make_unique<ChaosReplay>(actions));
+    } else if (m_options.chaos) {
+        StartChaos(std::make_unique<ChaosPlan>(m_options.chaosSeed, m_options.periphs, m_options.chaosRate));
+    }
+    return true;
+}
+
+void Host::StartChaos(std::unique_ptr<ChaosSource> source)
+{
+    m_chaos = std::move(source);
+    m_chaosStart = -1;
+}
+
+void Host::RunChaosAction(const ChaosAction& action)
+{
+    m_sink(ChaosLine(action));
+    Execute(action.command);
+}
+
+void Host::StopChaos()
+{
+    if (!m_chaos)
+        return;
+    double t = m_chaosStart < 0 ? 0 : m_lastPoll - m_chaosStart;
+    std::unique_ptr<ChaosSource> chaos = std::move(m_chaos);
+    for (const std::string& command : chaos->Restore())
+        RunChaosAction(ChaosAction{t, command});
+}
+
+void Host::RunChaos(double now)
+{
+    if (!m_chaos)
+        return;
+    if (m_chaosStart < 0)
+        m_chaosStart = now;
+    // Actions are taken in their order even when the host fell behind.
+    ChaosAction action;
+    while (m_chaos && m_chaos->Next(now - m_chaosStart, &action))
+        RunChaosAction(action);
+}
+
+bool Host::Truncate(const Command& command)
+{
+    DeviceServer* server = Find(command.channel);
+    if (server == nullptr) {
+        m_sink("error channel " + std::to_string(command.channel) + " is not published");
+        return false;
+    }
+    // The host shrinks its own object under the panels, then withdraws it.
+    if (!server->Truncate(command.number)) {
+        m_sink("error cannot truncate channel " + std::to_string(command.channel));
+        return false;
+    }
+    server->Withdraw();
+    m_servers.erase(command.channel);
+    m_sink("withdrawn " + std::to_string(command.channel));
+    return true;
 }
 
 DeviceServer* Host::Find(UINT channel) const
@@ -190,6 +257,13 @@ bool Host::Execute(const std::string& line)
         }
         return true;
     }
+    case CommandKind::Truncate: ok = Truncate(command); break;
+    case CommandKind::Chaos:
+        if (command.on)
+            StartChaos(std::make_unique<ChaosPlan>(command.number, m_options.periphs, m_options.chaosRate));
+        else
+            StopChaos();
+        break;
     case CommandKind::Withdraw: {
         DeviceServer* server = Find(command.channel);
         if (server == nullptr) {

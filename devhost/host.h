@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include "chaos.h"
 #include "command.h"
 #include "device-server.h"
 #include "fields.h"
@@ -25,6 +26,10 @@ public:
 
     void Poll(double now);
 
+    // Starts the chaos that the command line asks for (--chaos, --replay);
+    // false with a reason when a replay log cannot be read.
+    bool StartOptionChaos(std::string* error);
+
     // Runs one control line; false when it asked the host to quit.
     bool Execute(const std::string& line);
 
@@ -40,11 +45,21 @@ private:
     const FieldDef* CommandField(const Command& command, DeviceServer** server);
     bool SetField(const Command& command);
     bool GetField(const Command& command);
+    bool Truncate(const Command& command);
+    void StartChaos(std::unique_ptr<ChaosSource> source);
+    // Ends the chaos and puts every peripheral back as it was.
+    void StopChaos();
+    void RunChaos(double now);
+    void RunChaosAction(const ChaosAction& action);
 
     HostOptions m_options;
     HostSettings m_settings;
     EventSink m_sink;
     std::map<UINT, std::unique_ptr<DeviceServer>> m_servers;
+
+    std::unique_ptr<ChaosSource> m_chaos;
+    double m_chaosStart = -1;  // the first poll after the chaos began
+    double m_lastPoll = 0;
 };
 
 }  // namespace DevHost

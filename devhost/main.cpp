@@ -92,6 +92,10 @@ int Run(const DevHost::HostOptions& options)
         fprintf(stderr, "dek-devhost: %s\n", error.c_str());
         return 2;
     }
+    if (!host.StartOptionChaos(&error)) {
+        fprintf(stderr, "dek-devhost: %s\n", error.c_str());
+        return 2;
+    }
     PrintLine("ready");
     bool inputOpen = true;
     std::string pending;

@@ -133,6 +133,11 @@ void Publication::Withdraw()
     m_name.clear();
 }
 
+bool Publication::Truncate(UINT size)
+{
+    return m_fd >= 0 && ftruncate(m_fd, static_cast<off_t>(size)) == 0;
+}
+
 bool Publication::StillWhole() const
 {
     struct stat st;

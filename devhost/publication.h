@@ -27,6 +27,8 @@ public:
 
     PSHAREBASE Block() const { return m_block; }
     const std::string& Name() const { return m_name; }
+    // Cuts the object to `size` bytes under the panels that map it.
+    bool Truncate(UINT size);
     // False once someone has shrunk the object below a whole block: touching
     // the mapping beyond its new end would fault.
     bool StillWhole() const;

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include "catalogue.h"
+#include "chaos.h"
 #include "command.h"
 #include "device-server.h"
 #include "fields.h"
@@ -381,4 +383,40 @@ TEST(OutputTest, FilesStayUnderTheRoot)
     std::string card = OutputSample(PT_CP, 8, "CP1920/2");
     ASSERT_EQ(card.size(), 81u);
     EXPECT_EQ(card.back(), '\n');
+}
+
+TEST(ChaosTest, TheSeedAloneDecidesTheLogAndEveryLineIsACommand)
+{
+    const std::vector<PeriphDesc> periphs = {Parsed("4:CR"), Parsed("5:LP::closeonhostdown=0"), Parsed("6:DR")};
+    auto log = [&periphs](uint32_t seed) {
+        ChaosPlan plan(seed, periphs, 600);
+        std::vector<std::string> lines;
+        ChaosAction a;
+        while (lines.size() < 1000 && plan.Next(1e9, &a))
+            lines.push_back(ChaosLine(a));
+        for (const std::string& command : plan.Restore())
+            lines.push_back(command);
+        return lines;
+    };
+    const std::vector<std::string> first = log(7);
+    EXPECT_EQ(first, log(7));
+    EXPECT_NE(first, log(8));
+    double last = 0;
+    std::set<std::string> verbs;
+    for (const std::string& line : first) {
+        ChaosAction a;
+        std::string command = line;
+        if (ParseChaosLine(line, &a)) {
+            EXPECT_GE(a.t, last) << line;
+            last = a.t;
+            command = a.command;
+        }
+        Command c;
+        std::string error;
+        EXPECT_TRUE(ParseCommand(command, &c, &error)) << line << ": " << error;
+        verbs.insert(command.substr(0, command.find(' ')));
+    }
+    for (const char* verb : {"disc", "set", "discopen", "closeonhostdown", "down", "up", "ignore", "ack", "withdraw",
+                             "truncate", "publish", "oper"})
+        EXPECT_EQ(verbs.count(verb), 1u) << verb;
 }

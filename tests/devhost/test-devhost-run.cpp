@@ -259,6 +259,7 @@ TEST_F(DevHostRun, DisconnectWithTheFileOpenThenResumeAndClose)
     EXPECT_TRUE(b->m_Disc);
     EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
     b->m_Disc = false;  // the panel consumes the event
+    ASSERT_TRUE(m_host.WaitForLine("taken 5 disc after=", kLineTimeoutMs));
     UINT held = b->m_U.m_cr.m_FilePosition;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(b->m_U.m_cr.m_FilePosition, held) << "a disconnected reader went on reading";
@@ -449,6 +450,58 @@ TEST_F(DevHostRun, CommandsSetFieldsAndHostStateAndPublishAtRunTime)
     EXPECT_FALSE(ObjectExists(PosixName(21)));
     EXPECT_FALSE(mx->m_HostUp);
     EXPECT_EQ(Command("withdraw 21", "error"), "error channel 21 is not published");
+
+    // Truncation cuts the object under its mappings, then removes the name.
+    Command("publish 22:TP", "published 22");
+    PSHAREBASE tp = Attach(22);
+    ASSERT_NE(tp, nullptr);
+    Command("truncate 22 4096", "withdrawn 22");
+    EXPECT_FALSE(ObjectExists(PosixName(22)));
+    EXPECT_FALSE(SAUtils::IsSharedAreaIntact(tp));
+}
+
+TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
+{
+    const std::vector<std::string> periphs = {"4:CR", "5:LP::closeonhostdown=0", "6:DR::oper=0", "7:TP", "8:CP", "9:GP"};
+    std::vector<std::string> args = HostArgs(periphs);
+    args.insert(args.end(), {"--chaos-rate", "6000"});
+    ASSERT_TRUE(m_host.Start(args));
+    ASSERT_TRUE(m_host.WaitForLine("ready", kLineTimeoutMs)) << m_host.Stderr();
+    Command("chaos 11", "ok chaos 11");
+    std::vector<std::string> log;
+    std::string line;
+    while (log.size() < 30 && m_host.WaitForLine("chaos t=", kLineTimeoutMs, &line))
+        log.push_back(line);
+    ASSERT_EQ(log.size(), 30u);
+    Command("chaos off", "ok chaos off");
+    for (UINT ch = 4; ch <= 9; ++ch) {
+        PSHAREBASE b = Attach(ch);
+        ASSERT_NE(b, nullptr) << ch;
+        const BYTE types[] = {PT_CR, PT_LP, PT_DR, PT_TP, PT_CP, PT_GP};
+        EXPECT_EQ(b->m_PeriType, types[ch - 4]) << ch;
+        EXPECT_TRUE(b->m_HostUp) << ch;
+        EXPECT_EQ(b->m_CloseOnHostDown, ch != 5) << ch;
+    }
+    m_host.WriteLine("quit");
+    ASSERT_TRUE(m_host.Wait(5000));
+
+    // A replay takes the same actions in the same order.
+    std::string path = WriteFile("chaos.log", "ready\n" + [&log] {
+        std::string text;
+        for (const std::string& l : log)
+            text += l + "\nok something\n";
+        return text;
+    }());
+    ChildProcess replay;
+    args = HostArgs(periphs);
+    args.insert(args.end(), {"--replay", path});
+    ASSERT_TRUE(replay.Start(args));
+    for (const std::string& expected : log) {
+        ASSERT_TRUE(replay.WaitForLine("chaos t=", kLineTimeoutMs, &line)) << replay.Stderr();
+        EXPECT_EQ(line, expected);
+    }
+    replay.WriteLine("quit");
+    ASSERT_TRUE(replay.Wait(5000));
 }
 
 TEST_F(DevHostRun, RunTimePublicationRefusesAChannelInUse)
