@@ -931,19 +931,7 @@ bool DekFrame::LoseBlock()
         why = VersionMismatchText();
     else
         return false;
-    m_timer.Stop();
-    SAUtils::ReleaseSharedArea(m_share, m_shareSize);
-    m_share = nullptr;
-    // The program ends without closing its window, so the placement is kept
-    // here, before the message that the operator may leave standing.
-    StorePlacement();
-    {
-        BusyScope busy(*this);
-        FatalBox(why);
-    }
-    EndProgram(1);
-    // Only reached under test, where the exit is watched: the panel closes.
-    Close(true);
+    AbandonPanel(why);
     return true;
 }
 
@@ -1499,6 +1487,8 @@ void DekFrame::AbandonPanel(const wxString& why)
     m_timer.Stop();
     SAUtils::ReleaseSharedArea(m_share, m_shareSize);
     m_share = nullptr;
+    // The program ends without closing its window, so the placement is kept
+    // here, before the message that the operator may leave standing.
     StorePlacement();
     {
         BusyScope busy(*this);
