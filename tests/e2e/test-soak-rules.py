@@ -66,7 +66,7 @@ class BackFromHostGone(unittest.TestCase):
                 run.chaos_start, run.hangs, run.slow = 0.0, [], []
                 run.robot_log = open(os.devnull, "w")
                 panel = soak.Panel.__new__(soak.Panel)
-                panel.channel, panel.pid = 5, 100
+                panel.channel, panel.pid, panel.spec = 5, 100, "CR:CR1911/1"
                 panel.frame = soak.Window("0x1", 100, (0, 0, 600, 130), "U05 - CR1911/1", 10.0)
                 panel.frame.titles.append((20.0, "U05 - CR1911/1 (host gone)"))
                 if back is not None:
