@@ -46,6 +46,7 @@ protected:
     void TearDown() override { unlink(path.c_str()); }
 
     std::string Contents() const { return ReadFile(path); }
+    void OpenLog() { ASSERT_TRUE(log.Open(path.c_str(), false)); }
     // What the logger wrote, once it is closed and its banner checked off.
     std::string ClosedText(CLogger& log) const
     {
@@ -59,6 +60,7 @@ protected:
     }
 
     std::string path;
+    CLogger log;
 };
 
 // A stamp: a number right-aligned in at least 12 columns, a space, HH:MM:SS
@@ -77,7 +79,6 @@ bool StampWellFormed(const std::smatch& m, size_t first, unsigned long long* val
 
 TEST_F(LoggerFile, OpenCreatesAppendsOrEmptiesAndReportsFailure)
 {
-    CLogger log;
     EXPECT_FALSE(log.Open(true));  // no file name yet
     EXPECT_FALSE(log.Open("/nonexistent-dir-dek/x.log", false));
     EXPECT_FALSE(log.IsOpen());
@@ -105,7 +106,6 @@ TEST_F(LoggerFile, OpenCreatesAppendsOrEmptiesAndReportsFailure)
 TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
 {
     const std::string other = TempFile();
-    CLogger log;
     ASSERT_TRUE(log.Open(other.c_str(), false));
     log.Log("first file\n");
     ASSERT_TRUE(log.Open(path.c_str(), false));
@@ -129,7 +129,6 @@ TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
 
 TEST_F(LoggerFile, BannerIsWrittenOnceOnCloseOrDestructionAndClosedLoggersWriteNothing)
 {
-    CLogger log;
     log.Log(LG_EMERG, "dropped\n");
     log.Log("dropped\n");
     log.Log();
@@ -156,8 +155,7 @@ TEST_F(LoggerFile, BannerIsWrittenOnceOnCloseOrDestructionAndClosedLoggersWriteN
 
 TEST_F(LoggerFile, LevelFiltersMessages)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "a\n");
     log.Log(LG_ALERT, "b\n");
     log.Log(LG_DEBUG, "c\n");
@@ -185,8 +183,7 @@ TEST_F(LoggerFile, LevelFiltersMessages)
 
 TEST_F(LoggerFile, TimeStampsBeginLinesOnly)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "unstamped\n");
     log.SetTimeStamping(true);
     log.Log(LG_EMERG, "part one, ");
@@ -218,7 +215,6 @@ TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
 {
     // Logs one stamped line and returns the stamp's number, or 0.
     auto stampedNumber = [this](int divisor, bool useCounter) -> unsigned long long {
-        CLogger log;
         if (!log.Open(path.c_str(), false))
             return 0;
         log.m_TimeStamped = true;
@@ -260,8 +256,7 @@ TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
 
 TEST_F(LoggerFile, MessagesAreCutAt999Characters)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.m_TimeStamped = true;
     std::string longText(2000, 'y');
     log.Log(LG_EMERG, "%s\n", longText.c_str());
@@ -286,8 +281,7 @@ TEST_F(LoggerFile, IntervalPrefixShowsSecondsAndMilliseconds)
     CLogger::IntervalFormat(out, sizeof out, 0, longFmt.c_str());
     EXPECT_EQ(strlen(out), 999u);
 
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.m_UseTimer = true;
     log.m_TimerBase = GetTickCount() - 2500;
     log.Log(LG_EMERG, "first %d\n", 1);
@@ -304,8 +298,7 @@ TEST_F(LoggerFile, IntervalPrefixShowsSecondsAndMilliseconds)
 
 TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.SetSizeLimit(100, true);
     const std::string line = "0123456789012345678901234567\n";  // 29 bytes
     for (int i = 0; i < 6; ++i)
@@ -329,8 +322,7 @@ TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
 
 TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "zero\n");
     log.Flush();
     EXPECT_EQ(Contents(), "zero\n");
@@ -347,8 +339,7 @@ TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
 
 TEST_F(LoggerFile, LogBlockShowsControlBytesInHexAndIsCutLikeAnyMessage)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     const BYTE two[] = {0x0A, 'A'};
     log.LogBlock(two, 2);
     log.LogBlock(two, 0);
@@ -391,7 +382,6 @@ TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
         {0, 20, nullptr, "Buffer - nChars =  20\n" + full + "0010: 51 52 53 54 | QRST\n"},
         {19, 2, "x", "x - nChars =   2\n0000: 54 01 | T.\n"},  // unprintable bytes show as dots
     };
-    CLogger log;
     for (const auto& c : cases) {
         ASSERT_TRUE(log.Open(path.c_str(), false));
         log.TraceBuffer(bytes + c.from, c.n, c.label);
@@ -403,8 +393,7 @@ TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
 
 TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.PrintControlWordHeader();
     log.SetNFieldLabel("Control area address");  // cut to 15 characters
     log.m_PrintDecimal = false;
@@ -419,8 +408,7 @@ TEST_F(LoggerFile, HostInfoNamesTheSystem)
 {
     struct utsname host;
     ASSERT_EQ(uname(&host), 0);
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.PrintHostInfo();
     EXPECT_EQ(ClosedText(log), std::string("OS: ") + host.sysname + " " + host.release + " " +
                                    host.machine + "\n\n");
@@ -429,13 +417,12 @@ TEST_F(LoggerFile, HostInfoNamesTheSystem)
 // Levelled messages, stamp and text, are written under the logger's lock.
 TEST_F(LoggerFile, LevelledMessagesWaitForTheLoggersLock)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.SetFlush(true);
     log.m_TimeStamped = true;
     std::atomic<bool> done(false);
     pthread_mutex_lock(&log.m_cs);
-    std::thread writer([&log, &done] {
+    std::thread writer([this, &done] {
         log.Log(LG_EMERG, "waited\n");
         done = true;
     });
