@@ -391,7 +391,7 @@ TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
     EXPECT_EQ(log.prtchar(0xA3), '.');  // the C locale
 }
 
-TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
+TEST_F(LoggerFile, ControlWordHeaderAndHostInfo)
 {
     OpenLog();
     log.PrintControlWordHeader();
@@ -402,10 +402,7 @@ TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
     EXPECT_EQ(ClosedText(log),
               "N               Octal    Decimal   Chars Order\n"
               "Control area ad Octal    Chars\n");
-}
 
-TEST_F(LoggerFile, HostInfoNamesTheSystem)
-{
     struct utsname host;
     ASSERT_EQ(uname(&host), 0);
     OpenLog();
