@@ -24,25 +24,29 @@ namespace {
 
 const std::string kBanner = "\n\f" + std::string(40, '^') + "\n\n";
 
+std::string TempFile()
+{
+    char tmpl[] = "/tmp/dek-logger-XXXXXX";
+    int fd = mkstemp(tmpl);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    return tmpl;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
 class LoggerFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/dek-logger-XXXXXX";
-        int fd = mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        path = tmpl;
-    }
+    void SetUp() override { path = TempFile(); }
     void TearDown() override { unlink(path.c_str()); }
 
-    std::string Contents() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Contents() const { return ReadFile(path); }
+    void OpenLog() { ASSERT_TRUE(log.Open(path.c_str(), false)); }
     // What the logger wrote, once it is closed and its banner checked off.
     std::string ClosedText(CLogger& log) const
     {
@@ -56,6 +60,7 @@ protected:
     }
 
     std::string path;
+    CLogger log;
 };
 
 // A stamp: a number right-aligned in at least 12 columns, a space, HH:MM:SS
@@ -74,7 +79,6 @@ bool StampWellFormed(const std::smatch& m, size_t first, unsigned long long* val
 
 TEST_F(LoggerFile, OpenCreatesAppendsOrEmptiesAndReportsFailure)
 {
-    CLogger log;
     EXPECT_FALSE(log.Open(true));  // no file name yet
     EXPECT_FALSE(log.Open("/nonexistent-dir-dek/x.log", false));
     EXPECT_FALSE(log.IsOpen());
@@ -101,13 +105,7 @@ TEST_F(LoggerFile, OpenCreatesAppendsOrEmptiesAndReportsFailure)
 
 TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
 {
-    char tmpl[] = "/tmp/dek-logger-XXXXXX";
-    int fd = mkstemp(tmpl);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    std::string other = tmpl;
-
-    CLogger log;
+    const std::string other = TempFile();
     ASSERT_TRUE(log.Open(other.c_str(), false));
     log.Log("first file\n");
     ASSERT_TRUE(log.Open(path.c_str(), false));
@@ -117,10 +115,7 @@ TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
     log.Log("still second\n");
     EXPECT_EQ(ClosedText(log), "second file\nstill second\n");
 
-    std::ifstream in(other, std::ios::binary);
-    std::ostringstream first;
-    first << in.rdbuf();
-    EXPECT_EQ(first.str(), "first file\n");
+    EXPECT_EQ(ReadFile(other), "first file\n");
     unlink(other.c_str());
 
     // The same file reopened for appending keeps what the old stream had
@@ -134,7 +129,6 @@ TEST_F(LoggerFile, ReopeningReplacesTheStreamWithoutLosingText)
 
 TEST_F(LoggerFile, BannerIsWrittenOnceOnCloseOrDestructionAndClosedLoggersWriteNothing)
 {
-    CLogger log;
     log.Log(LG_EMERG, "dropped\n");
     log.Log("dropped\n");
     log.Log();
@@ -161,8 +155,7 @@ TEST_F(LoggerFile, BannerIsWrittenOnceOnCloseOrDestructionAndClosedLoggersWriteN
 
 TEST_F(LoggerFile, LevelFiltersMessages)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "a\n");
     log.Log(LG_ALERT, "b\n");
     log.Log(LG_DEBUG, "c\n");
@@ -190,8 +183,7 @@ TEST_F(LoggerFile, LevelFiltersMessages)
 
 TEST_F(LoggerFile, TimeStampsBeginLinesOnly)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "unstamped\n");
     log.SetTimeStamping(true);
     log.Log(LG_EMERG, "part one, ");
@@ -223,7 +215,6 @@ TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
 {
     // Logs one stamped line and returns the stamp's number, or 0.
     auto stampedNumber = [this](int divisor, bool useCounter) -> unsigned long long {
-        CLogger log;
         if (!log.Open(path.c_str(), false))
             return 0;
         log.m_TimeStamped = true;
@@ -265,8 +256,7 @@ TEST_F(LoggerFile, StampNumberComesFromTheCounterOrTheTick)
 
 TEST_F(LoggerFile, MessagesAreCutAt999Characters)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.m_TimeStamped = true;
     std::string longText(2000, 'y');
     log.Log(LG_EMERG, "%s\n", longText.c_str());
@@ -291,8 +281,7 @@ TEST_F(LoggerFile, IntervalPrefixShowsSecondsAndMilliseconds)
     CLogger::IntervalFormat(out, sizeof out, 0, longFmt.c_str());
     EXPECT_EQ(strlen(out), 999u);
 
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.m_UseTimer = true;
     log.m_TimerBase = GetTickCount() - 2500;
     log.Log(LG_EMERG, "first %d\n", 1);
@@ -309,8 +298,7 @@ TEST_F(LoggerFile, IntervalPrefixShowsSecondsAndMilliseconds)
 
 TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.SetSizeLimit(100, true);
     const std::string line = "0123456789012345678901234567\n";  // 29 bytes
     for (int i = 0; i < 6; ++i)
@@ -334,8 +322,7 @@ TEST_F(LoggerFile, SizeLimitClosesTheFileWithoutBanner)
 
 TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.Log(LG_EMERG, "zero\n");
     log.Flush();
     EXPECT_EQ(Contents(), "zero\n");
@@ -350,10 +337,9 @@ TEST_F(LoggerFile, FlushMakesEachMessageVisibleAtOnce)
     log.Flush();  // closed: nothing to push
 }
 
-TEST_F(LoggerFile, LogBlockShowsControlBytesInHex)
+TEST_F(LoggerFile, LogBlockShowsControlBytesInHexAndIsCutLikeAnyMessage)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     const BYTE two[] = {0x0A, 'A'};
     log.LogBlock(two, 2);
     log.LogBlock(two, 0);
@@ -362,12 +348,9 @@ TEST_F(LoggerFile, LogBlockShowsControlBytesInHex)
     EXPECT_EQ(ClosedText(log),
               ">>Net len =    2 >> 0a A  \n"
               ">>Net len =    4 >> 00 1f " "   " "\xC0  \n");
-}
 
-TEST_F(LoggerFile, LogBlockLinesAreCutLikeAnyMessage)
-{
+    // Its lines are cut like any message.
     std::vector<BYTE> block(400, 'k');
-    CLogger log;
     ASSERT_TRUE(log.Open(path.c_str(), false));
     log.LogBlock(block.data(), 326);  // 19 + 978 characters and the newline
     std::string whole = ">>Net len =  326 >> ";
@@ -387,35 +370,30 @@ TEST_F(LoggerFile, LogBlockLinesAreCutLikeAnyMessage)
 TEST_F(LoggerFile, TraceBufferDumpsSixteenBytesALine)
 {
     const BYTE bytes[] = "ABCDEFGHIJKLMNOPQRST\x01";
-    const std::string full =
-        "0000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 | ABCDEFGHIJKLMNOP\n";
-
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
-    log.TraceBuffer(bytes, 0, nullptr);
-    log.TraceBuffer(bytes, -3, "neg");
-    EXPECT_EQ(ClosedText(log), "Buffer - nChars =   0\nneg - nChars = 4294967293\n");
-
-    ASSERT_TRUE(log.Open(path.c_str(), false));
-    log.TraceBuffer(bytes, 16, "rx");
-    EXPECT_EQ(ClosedText(log), "rx - nChars =  16\n" + full);
-
-    ASSERT_TRUE(log.Open(path.c_str(), false));
-    log.TraceBuffer(bytes, 20, nullptr);
-    EXPECT_EQ(ClosedText(log), "Buffer - nChars =  20\n" + full + "0010: 51 52 53 54 | QRST\n");
-
-    // Unprintable bytes show as dots.
-    ASSERT_TRUE(log.Open(path.c_str(), false));
-    log.TraceBuffer(bytes + 19, 2, "x");
-    EXPECT_EQ(ClosedText(log), "x - nChars =   2\n0000: 54 01 | T.\n");
+    const std::string full = "0000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50 | ABCDEFGHIJKLMNOP\n";
+    const struct {
+        int from, n;
+        const char* label;
+        std::string dump;
+    } cases[] = {
+        {0, 0, nullptr, "Buffer - nChars =   0\n"},
+        {0, -3, "neg", "neg - nChars = 4294967293\n"},
+        {0, 16, "rx", "rx - nChars =  16\n" + full},
+        {0, 20, nullptr, "Buffer - nChars =  20\n" + full + "0010: 51 52 53 54 | QRST\n"},
+        {19, 2, "x", "x - nChars =   2\n0000: 54 01 | T.\n"},  // unprintable bytes show as dots
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(log.Open(path.c_str(), false));
+        log.TraceBuffer(bytes + c.from, c.n, c.label);
+        EXPECT_EQ(ClosedText(log), c.dump) << c.n;
+    }
     EXPECT_EQ(log.prtchar(0x7F), '.');
     EXPECT_EQ(log.prtchar(0xA3), '.');  // the C locale
 }
 
-TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
+TEST_F(LoggerFile, ControlWordHeaderAndHostInfo)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.PrintControlWordHeader();
     log.SetNFieldLabel("Control area address");  // cut to 15 characters
     log.m_PrintDecimal = false;
@@ -424,65 +402,24 @@ TEST_F(LoggerFile, ControlWordHeaderShowsTheLabelAndTheColumnsSwitchedOn)
     EXPECT_EQ(ClosedText(log),
               "N               Octal    Decimal   Chars Order\n"
               "Control area ad Octal    Chars\n");
-}
 
-TEST_F(LoggerFile, HostInfoNamesTheSystem)
-{
     struct utsname host;
     ASSERT_EQ(uname(&host), 0);
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.PrintHostInfo();
     EXPECT_EQ(ClosedText(log), std::string("OS: ") + host.sysname + " " + host.release + " " +
                                    host.machine + "\n\n");
 }
 
-TEST_F(LoggerFile, ConcurrentMessagesStayWholeLines)
-{
-    const int kThreads = 4;
-    const int kLines = 2000;
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
-    log.m_TimeStamped = true;  // stamp and text are separate writes
-    std::atomic<int> ready(0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, &ready, t] {
-            // Start together so that the threads really compete.
-            ++ready;
-            while (ready.load() < kThreads)
-                std::this_thread::yield();
-            for (int i = 0; i < kLines; ++i)
-                log.Log(LG_EMERG, "thread %d line %04d end\n", t, i);
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    std::istringstream lines(ClosedText(log));
-    std::regex shape(std::string(kStamp) + "thread ([0-9]) line ([0-9]{4}) end");
-    std::vector<int> next(kThreads, 0);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
-        int t = std::stoi(m[3].str());
-        ASSERT_LT(t, kThreads);
-        EXPECT_EQ(std::stoi(m[4].str()), next[t]);  // each thread's lines in order
-        ++next[t];
-        ++count;
-    }
-    EXPECT_EQ(count, kThreads * kLines);
-}
-
+// Levelled messages, stamp and text, are written under the logger's lock.
 TEST_F(LoggerFile, LevelledMessagesWaitForTheLoggersLock)
 {
-    CLogger log;
-    ASSERT_TRUE(log.Open(path.c_str(), false));
+    OpenLog();
     log.SetFlush(true);
+    log.m_TimeStamped = true;
     std::atomic<bool> done(false);
     pthread_mutex_lock(&log.m_cs);
-    std::thread writer([&log, &done] {
+    std::thread writer([this, &done] {
         log.Log(LG_EMERG, "waited\n");
         done = true;
     });
@@ -491,8 +428,7 @@ TEST_F(LoggerFile, LevelledMessagesWaitForTheLoggersLock)
     EXPECT_EQ(Contents(), "");
     pthread_mutex_unlock(&log.m_cs);
     writer.join();
-    EXPECT_TRUE(done.load());
-    EXPECT_EQ(Contents(), "waited\n");
+    EXPECT_TRUE(std::regex_match(Contents(), std::regex(std::string(kStamp) + "waited\n"))) << Contents();
 }
 
 TEST(ENamesTable, FilledWithPrivateCopiesAndOctalExtracodes)

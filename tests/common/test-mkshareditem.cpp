@@ -1,4 +1,4 @@
-// Naming and mapping against real POSIX shared-memory objects.
+// Naming, mapping and text fields, against real POSIX shared-memory objects.
 #include <gtest/gtest.h>
 
 #include <csetjmp>
@@ -16,29 +16,53 @@
 
 namespace {
 
-TEST(SharedAreaName, FormatsMachineAndChannelWithMinimumWidths)
+TEST(SharedAreaName, FormatsWithMinimumWidthsAndRespectsTheBuffer)
 {
-    char buf[64];
+    char buf[20];
     ASSERT_TRUE(SAUtils::MakeSharedAreaname(5, 7, buf, sizeof buf));
     EXPECT_STREQ(buf, "SHMEM_0005_07");
     ASSERT_TRUE(SAUtils::MakeSharedAreaname(12345, 123, buf, sizeof buf));
     EXPECT_STREQ(buf, "SHMEM_12345_123");
     ASSERT_TRUE(SAUtils::MakeConsoleSharedAreaname(5, buf, sizeof buf));
     EXPECT_STREQ(buf, "SHMEM_CONSOLE_0005");
-}
 
-TEST(SharedAreaName, RespectsTheBufferLength)
-{
-    char buf[16];
     memset(buf, '#', sizeof buf);
     EXPECT_FALSE(SAUtils::MakeSharedAreaname(5, 7, buf, 0));
     EXPECT_EQ(buf[0], '#');
     EXPECT_FALSE(SAUtils::MakeSharedAreaname(5, 7, nullptr, 10));
     EXPECT_FALSE(SAUtils::MakeConsoleSharedAreaname(5, buf, 0));
-
     ASSERT_TRUE(SAUtils::MakeSharedAreaname(5, 7, buf, 10));
     EXPECT_STREQ(buf, "SHMEM_000");
     EXPECT_EQ(buf[10], '#');
+}
+
+// Stores `text` into `field` of a block filled with 0x5A and checks the cut,
+// the zero fill and both neighbouring bytes.
+template <size_t N>
+void ExpectStoredWithinItsField(S_SHAREBASE* b, char (&field)[N], const std::string& text, size_t kept)
+{
+    memset(static_cast<void*>(b), 0x5A, sizeof *b);
+    SAUtils::StoreFieldText(field, text.c_str());
+    EXPECT_EQ(std::string(field), text.substr(0, kept));
+    for (size_t i = kept; i < N; ++i)
+        ASSERT_EQ(field[i], 0) << "zero fill at " << i;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(field);
+    EXPECT_EQ(*(bytes - 1), 0x5A) << "the field before";
+    EXPECT_EQ(bytes[N], 0x5A) << "the field after";
+}
+
+TEST(SharedText, StoredWithinTheFieldAndReadWithinItsWidth)
+{
+    auto b = std::make_unique<S_SHAREBASE>();
+    ExpectStoredWithinItsField(b.get(), b->m_U.m_tp.m_Filename, std::string(255, 'f'), 255);
+    ExpectStoredWithinItsField(b.get(), b->m_U.m_lp.m_Filename, std::string(600, 'x'), 511);
+    ExpectStoredWithinItsField(b.get(), b->m_U.m_cr.m_Filename, "ab", 2);
+
+    memset(b->m_Periph, 'P', sizeof b->m_Periph);
+    b->m_PeriType = 3;  // the byte after the field is not text
+    EXPECT_EQ(SAUtils::FieldText(b->m_Periph), std::string(64, 'P'));
+    memcpy(b->m_SystemRoot, "/r\0junk", 7);
+    EXPECT_EQ(SAUtils::FieldText(b->m_SystemRoot), "/r");
 }
 
 TEST(OpenSharedArea, AttachesToAPublishedBlockAndSeesItsWrites)
@@ -96,23 +120,12 @@ TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
 
     TestBlock oldVersion(machine, 6);
     oldVersion.Block()->m_Version = 0x89000070u;
-    size_t mapsBefore = 0, mapsAfter = 0;
-    {
-        std::ifstream m("/proc/self/maps");
-        std::string l;
-        while (std::getline(m, l))
-            ++mapsBefore;
-    }
     EXPECT_EQ(SAUtils::OpenPeripheralSharedArea(oldVersion.Name().c_str()), nullptr);
-    {
-        std::ifstream m("/proc/self/maps");
-        std::string l;
-        while (std::getline(m, l))
-            mapsAfter += l.find(oldVersion.Name()) != std::string::npos;
-    }
-    // Only the test's own mapping of that object remains.
-    EXPECT_EQ(mapsAfter, 1u);
-    (void)mapsBefore;
+    std::ifstream maps("/proc/self/maps");
+    size_t mappings = 0;
+    for (std::string l; std::getline(maps, l);)
+        mappings += l.find(oldVersion.Name()) != std::string::npos;
+    EXPECT_EQ(mappings, 1u) << "only the test's own mapping of the refused object remains";
 }
 
 // A panel notices a restarted host by its block's identity: the name refers
@@ -137,10 +150,6 @@ TEST(SharedAreaIdentity, TheNameRefersToTheMappedObjectUntilWithdrawnOrReplaced)
     EXPECT_NE(now, attached);
     SAUtils::ReleaseSharedArea(p, mapped);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(SharedAreaGuard, ATruncatedBlockReadsAsZeroInsteadOfKillingTheProcess)
 {

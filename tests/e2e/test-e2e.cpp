@@ -1,29 +1,47 @@
 // The real dek program on the test X server, driven by dek-devhost and by
-// xdotool as an operator would: message boxes and exit statuses, waiting for
-// a late block, the title, closing on host-down, the remembered placement,
-// a card deck allocated through the real file dialog, both units of a
-// reader-punch, a host that withdraws and publishes again or leaves a request
-// pending, a second panel for one channel, and Escape in the selection dialog.
+// xdotool and ImageMagick as an operator would: message boxes and exit
+// statuses, a late block, the selection dialog, closing on host-down, the
+// remembered placement, files allocated through the real file dialog, both
+// units of a reader-punch, a host that withdraws and publishes again, leaves
+// a request pending, is killed or truncates its block, a second panel for one
+// channel, and twenty panels on one host.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-#include "e2e-support.h"
 #include "proc.h"
 #include "shm-block.h"
 
 namespace {
 
-using namespace e2e;
+using Clock = std::chrono::steady_clock;
+
+// Output of a shell command; `trim` removes the trailing newline.
+std::string Shell(const std::string& cmd, bool trim = true)
+{
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    while (trim && !out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
 
 template <typename Pred>
 bool WaitUntil(Pred done, int ms)
@@ -37,222 +55,58 @@ bool WaitUntil(Pred done, int ms)
     return true;
 }
 
-// Task bars and window lists show the icon that the window carries.
-bool HasIcon(const std::string& win)
+// The first visible window whose name matches `regex`, waiting at most `ms`;
+// empty when none appeared.
+std::string FindWindow(const std::string& regex, int ms = 8000)
 {
-    return Shell("xprop -id " + win + " _NET_WM_ICON | head -n 1").find("Icon (") != std::string::npos;
+    std::string ids;
+    WaitUntil([&] { return !(ids = Shell("xdotool search --onlyvisible --name '" + regex + "' 2>/dev/null")).empty(); },
+              ms);
+    return ids.substr(0, ids.find('\n'));
 }
 
-class Panel : public HostTest {
-protected:
-    void StartPanel(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> argv = {DEK_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        m_panel.reset(new ChildProcess);
-        ASSERT_TRUE(m_panel->Start(argv));
+void Pause(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Keyboard focus follows the pointer here (no window manager).
+void PressIn(const std::string& win, const std::string& key, int x = 20, int y = 20)
+{
+    Shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y));
+    Pause(250);
+    Shell("xdotool key " + key);
+}
+
+void ClickAt(const std::string& win, int x, int y)
+{
+    Shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y));
+    Pause(100);
+    Shell("xdotool click 1");
+    Pause(500);  // clicks on one spot closer than the double-click time merge
+}
+
+// The screen pixels from (x, y) rightwards, `width` of them, each as "r,g,b".
+std::vector<std::string> PixelsAt(int x, int y, int width)
+{
+    std::string rgb = Shell("import -silent -window root -crop " + std::to_string(width) + "x1+" + std::to_string(x) +
+                                "+" + std::to_string(y) + " -depth 8 rgb:- 2>/dev/null",
+                            false);
+    std::vector<std::string> pixels;
+    for (size_t i = 0; i + 3 <= rgb.size(); i += 3) {
+        const unsigned char* px = reinterpret_cast<const unsigned char*>(&rgb[i]);
+        pixels.push_back(std::to_string(px[0]) + "," + std::to_string(px[1]) + "," + std::to_string(px[2]));
     }
-
-    std::vector<std::string> MachineArgs(int channel) const
-    {
-        return {"-M", std::to_string(m_machine), "-S", std::to_string(channel)};
-    }
-
-    // `count` numbered lines "PREFIX n" in the data directory's file `name`.
-    void WriteDeck(const std::string& name, const std::string& prefix, int count) const
-    {
-        std::ofstream deck(m_root + "/data/" + name);
-        for (int i = 0; i < count; ++i)
-            deck << prefix << " " << i << "\n";
-    }
-
-    // A started panel on `channel`, found by its title and moved to the
-    // screen's corner so that its controls lie at known places. Empty when
-    // it did not appear.
-    std::string StartedPanelInTheCorner(int channel, const std::string& title)
-    {
-        StartPanel({"-M", std::to_string(m_machine), "-S", std::to_string(channel), "-s"});
-        std::string win = FindWindow(title);
-        if (!win.empty()) {
-            Shell("xdotool windowmove " + win + " 0 0");
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        }
-        return win;
-    }
-
-    // Chooses `name` in the data directory with the real file dialog titled
-    // `title`. False when the dialog did not appear.
-    static bool ChooseInFileDialog(const std::string& title, const std::string& name)
-    {
-        std::string dlg = FindWindow(title);
-        if (dlg.empty())
-            return false;
-        Shell("xdotool mousemove --window " + dlg + " 200 200");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        Shell("xdotool key ctrl+l");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        // The chooser opens in the data directory; a name typed into its
-        // location entry is taken there. (A whole path races the entry's
-        // completion of the other /tmp entries.)
-        Shell("xdotool type --delay 30 " + name);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        Shell("xdotool key Return");
-        return true;
-    }
-
-    // Waits for the panel to end by itself and returns its status.
-    int PanelStatus(int ms = 5000)
-    {
-        if (!m_panel->Wait(ms))
-            return -100;
-        return m_panel->ExitStatus();
-    }
-
-    void TearDown() override
-    {
-        m_panel.reset();
-        HostTest::TearDown();
-    }
-
-    std::unique_ptr<ChildProcess> m_panel;
-};
-
-TEST_F(Panel, RefusedCommandLinesShowABoxAndEndWithStatus2)
-{
-    for (std::vector<std::string> args : {std::vector<std::string>{"-M", "0", "-S", "7"},
-                                          std::vector<std::string>{"-ms"}, std::vector<std::string>{"-M", "5x"}}) {
-        SCOPED_TRACE(args[0]);
-        StartPanel(args);
-        std::string box = FindWindow("^dek$");
-        ASSERT_FALSE(box.empty()) << "no message box: " << m_panel->Stderr();
-        PressReturnIn(box);
-        EXPECT_EQ(PanelStatus(), 2);
-    }
+    return pixels;
 }
 
-TEST_F(Panel, UnsupportedTypeEndsWithStatus1WithoutAPanel)
+std::string PixelAt(int x, int y)
 {
-    StartHost({"5:MT"});
-    StartPanel(MachineArgs(5));
-    std::string box = FindWindow("^dek$");
-    ASSERT_FALSE(box.empty()) << "no message box";
-    EXPECT_TRUE(FindWindow("^U05 - ", 300).empty());
-    PressReturnIn(box);
-    EXPECT_EQ(PanelStatus(), 1);
+    std::vector<std::string> pixels = PixelsAt(x, y, 1);
+    return pixels.empty() ? std::string() : pixels[0];
 }
 
-TEST_F(Panel, WaitsForALateBlockThenShowsItsTitle)
-{
-    StartPanel(MachineArgs(9));
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    EXPECT_TRUE(m_panel->Running());
-    EXPECT_TRUE(FindWindow("^U", 100).empty());
-    StartHost({"9:TP:TP1925/1:ops=12"});
-    EXPECT_FALSE(FindWindow("^U12 - TP1925/1$").empty());
-    EXPECT_TRUE(m_panel->Running());
-}
-
-TEST_F(Panel, WithoutAChannelListsThePeripheralsInChannelOrderAndAttachesToTheChosenOne)
-{
-    StartHost({"9:TP:TP1925/1:ops=19", "5:CR:CR1911/1:ops=15"});
-    StartPanel({"-M", std::to_string(m_machine)});
-    std::string dlg = FindWindow("^Select peripheral$");
-    ASSERT_FALSE(dlg.empty()) << m_panel->Stderr();
-    EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
-    EXPECT_TRUE(HasIcon(dlg));
-    // The first row, then the one below it: channel 9 lists after channel 5.
-    ClickAt(dlg, 60, 45);
-    Shell("xdotool key Down");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Shell("xdotool key Return");
-    std::string win = FindWindow("^U19 - TP1925/1$");
-    EXPECT_FALSE(win.empty()) << "attached to channel 9";
-    EXPECT_TRUE(HasIcon(win));
-    EXPECT_TRUE(FindWindow("^Select peripheral$", 100).empty());
-    EXPECT_TRUE(m_panel->Running());
-}
-
-TEST_F(Panel, ClosesWithStatus0WhenTheHostGoesDownAndReturnsToItsPlace)
-{
-    StartHost({"6:LP:LP1933/1:closeonhostdown=1"});
-    StartPanel(MachineArgs(6));
-    std::string win = FindWindow("^U06 - LP1933/1$");
-    ASSERT_FALSE(win.empty());
-    Shell("xdotool windowmove " + win + " 210 170");
-    ASSERT_TRUE(WaitUntil([&] { return WindowPosition(win).x == 210; }, 3000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-
-    m_host->WriteLine("down 6");
-    EXPECT_EQ(PanelStatus(2000), 0);
-
-    m_host->WriteLine("up 6");
-    StartPanel(MachineArgs(6));
-    win = FindWindow("^U06 - LP1933/1$");
-    ASSERT_FALSE(win.empty());
-    Geometry g = WindowPosition(win);
-    EXPECT_EQ(g.x, 210);
-    EXPECT_EQ(g.y, 170);
-}
-
-TEST_F(Panel, StopOnAStoppedPanelAndYesEndsWithStatus0)
-{
-    StartHost({"4:CP"});
-    StartPanel(MachineArgs(4));
-    std::string win = FindWindow("^U04 - ");
-    ASSERT_FALSE(win.empty());
-    // A card punch has no DATA button: STOP is the fourth lamp of the first row.
-    ClickAt(win, 4 + 3 * 94 + 46, 4 + 25);
-    std::string box = FindWindow("^dek$");
-    ASSERT_FALSE(box.empty()) << "no Cancel? box";
-    PressReturnIn(box);  // Yes is the default answer
-    EXPECT_EQ(PanelStatus(), 0);
-}
-
-TEST_F(Panel, HostGoingDownDuringTheFileDialogEndsThePanelOnceTheDialogIsDone)
-{
-    StartHost({"5:CR:CR1912/1:closeonhostdown=1"});
-    StartPanel({"-M", std::to_string(m_machine), "-S", "5", "-s"});
-    std::string win = FindWindow("^U05 - CR1912/1$");
-    ASSERT_FALSE(win.empty());
-    ClickAt(win, 4 + 2 * 94 + 46, 4 + 25);
-    std::string dlg = FindWindow("^Select CR file for input$");
-    ASSERT_FALSE(dlg.empty()) << "no file dialog";
-
-    m_host->WriteLine("down 5");
-    EXPECT_TRUE(WaitUntil([&] { return FindWindow("^U05 - ", 50).empty(); }, 3000)) << "the panel goes";
-    EXPECT_TRUE(m_panel->Running()) << "while the operator still has the dialog";
-    Shell("xdotool mousemove --window " + dlg + " 300 300");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool key Escape");
-    EXPECT_EQ(PanelStatus(), 0);
-}
-
-TEST_F(Panel, CardDeckAllocatedThroughTheFileDialogRunsToItsEnd)
-{
-    WriteDeck("deck.txt", "CARD", 40);
-    StartHost({"5:CR:CR1912/1:ops=5,rate=1200"});
-    std::string win = StartedPanelInTheCorner(5, "^U05 - CR1912/1$");
-    ASSERT_FALSE(win.empty());
-
-    // ALLOCATE is the third lamp of the card reader's first row (after
-    // START and DATA); sample its face near the lower left corner.
-    const int ax = 4 + 2 * 94 + 8, ay = 4 + 44;
-    EXPECT_EQ(PixelAt(ax, ay), "0,127,0");
-
-    ClickAt(win, 4 + 2 * 94 + 46, 4 + 25);
-    ASSERT_TRUE(ChooseInFileDialog("^Select CR file for input$", "deck.txt")) << "no file dialog";
-
-    std::string served;
-    ASSERT_TRUE(m_host->WaitForLine("served 5 allocate", 8000, &served));
-    EXPECT_NE(served.find(m_root + "/data/deck.txt"), std::string::npos) << served;
-    EXPECT_TRUE(WaitUntil([&] { return PixelAt(ax, ay) == "0,255,0"; }, 3000)) << "the ALLOCATE lamp lights";
-
-    ASSERT_TRUE(m_host->WaitForLine("disc 5", 15000));
-    EXPECT_TRUE(WaitUntil([&] { return PixelAt(ax, ay) == "0,127,0"; }, 3000)) << "and goes out at the end";
-    EXPECT_TRUE(m_panel->Running());
-}
-
-// The blue-dominant pixels of the gauge's bar: how much of it is filled.
+// The blue-dominant pixels of a gauge's bar: how much of it is filled.
 int GaugeFill(int x, int y, int width)
 {
     int filled = 0;
@@ -264,19 +118,308 @@ int GaugeFill(int x, int y, int width)
     return filled;
 }
 
-TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
+// Task bars and window lists show the icon that the window carries.
+bool HasIcon(const std::string& win)
+{
+    return Shell("xprop -id " + win + " _NET_WM_ICON | head -n 1").find("Icon (") != std::string::npos;
+}
+
+// Places on a panel moved to (0, 0): the n-th lamp (from 0) of the first row
+// at its middle, a point of its upper pane and one near its lower left corner.
+int LampX(int n)
+{
+    return 4 + n * 94 + 46;
+}
+int LampFaceX(int n)
+{
+    return 4 + n * 94 + 8;
+}
+const int kLampY = 4 + 25, kUpperPaneY = 4 + 8, kLowerCornerY = 4 + 44;
+
+// A scratch root with data/ and a private home for every test (the panel
+// keeps its placements there, and no desktop session to look for fills its
+// unread error pipe), a machine number of its own and, on demand,
+// dek-devhost publishing on it.
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs an X server";
+        m_machine = UniqueMachineNumber();
+        char dir[] = "/tmp/dek-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_root = dir;
+        std::filesystem::create_directories(m_root + "/home");
+        std::filesystem::create_directories(m_root + "/data");
+        for (const char* var : {"HOME", "XDG_CONFIG_HOME"})
+            setenv(var, (m_root + "/home").c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+    }
+
+    void TearDown() override
+    {
+        m_panels.clear();
+        m_host.reset();
+        // A host killed or faulted leaves its objects behind.
+        for (int ch = 0; ch < 100; ++ch)
+            shm_unlink(ObjectName(ch).c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+
+    std::string ObjectName(int ch) const
+    {
+        char name[64];
+        snprintf(name, sizeof name, "/SHMEM_%04u_%02d", m_machine, ch);
+        return name;
+    }
+
+    void StartHost(const std::vector<std::string>& periphs)
+    {
+        std::vector<std::string> argv = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root};
+        for (const std::string& p : periphs)
+            argv.insert(argv.end(), {"--periph", p});
+        m_host.reset(new ChildProcess);
+        ASSERT_TRUE(m_host->Start(argv));
+        ASSERT_TRUE(m_host->WaitForLine("ready", 5000)) << m_host->Stderr();
+    }
+
+    // The host's answer to `command`: the first line starting with `reply`.
+    std::string Ask(const std::string& command, const std::string& reply)
+    {
+        std::string line;
+        m_host->WriteLine(command);
+        EXPECT_TRUE(m_host->WaitForLine(reply, 5000, &line)) << command;
+        return line;
+    }
+
+    std::vector<std::string> MachineArgs(int channel, bool started = false) const
+    {
+        std::vector<std::string> args = {"-M", std::to_string(m_machine), "-S", std::to_string(channel)};
+        if (started)
+            args.push_back("-s");
+        return args;
+    }
+
+    ChildProcess& StartPanel(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {DEK_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        m_panels.emplace_back(new ChildProcess);
+        EXPECT_TRUE(m_panels.back()->Start(argv));
+        return *m_panels.back();
+    }
+
+    // A started panel on `channel`, found by its title and moved to the
+    // screen's corner so that its controls lie at known places. Empty when
+    // it did not appear.
+    std::string StartedPanelInTheCorner(int channel, const std::string& title)
+    {
+        StartPanel(MachineArgs(channel, true));
+        std::string win = FindWindow(title);
+        if (!win.empty()) {
+            Shell("xdotool windowmove " + win + " 0 0");
+            Pause(300);
+        }
+        return win;
+    }
+
+    // The status a panel ends with by itself, the negated signal when one
+    // ended it, -100 when it is still running after `ms`.
+    static int Status(ChildProcess& p, int ms = 5000)
+    {
+        if (!p.Wait(ms))
+            return -100;
+        return p.TermSignal() != 0 ? -p.TermSignal() : p.ExitStatus();
+    }
+
+    // The message box of a panel that must end: answered with Return, then
+    // the panel's status. `alone`: no panel window besides the box.
+    int StatusAfterTheBox(ChildProcess& panel, bool alone = true)
+    {
+        std::string box = FindWindow("^dek$");
+        EXPECT_FALSE(box.empty()) << "no message box: " << panel.Stderr();
+        if (box.empty())
+            return -200;
+        EXPECT_TRUE(!alone || FindWindow("^U[0-9]", 300).empty()) << "a panel besides the box";
+        PressIn(box, "Return");  // the default answer
+        return Status(panel);
+    }
+
+    // `count` numbered lines "PREFIX n" in the data directory's file `name`.
+    void WriteDeck(const std::string& name, const std::string& prefix, int count) const
+    {
+        std::ofstream deck(m_root + "/data/" + name);
+        for (int i = 0; i < count; ++i)
+            deck << prefix << " " << i << "\n";
+    }
+
+    // Chooses `name` in the data directory with the real file dialog titled
+    // `title`. False when the dialog did not appear.
+    static bool ChooseInFileDialog(const std::string& title, const std::string& name)
+    {
+        std::string dlg = FindWindow(title);
+        if (dlg.empty())
+            return false;
+        // The chooser opens in the data directory; a name typed into its
+        // location entry is taken there. (A whole path races the entry's
+        // completion of the other /tmp entries.)
+        PressIn(dlg, "ctrl+l", 200, 200);
+        Pause(300);
+        Shell("xdotool type --delay 30 " + name);
+        Pause(500);
+        Shell("xdotool key Return");
+        return true;
+    }
+
+    UINT m_machine = 0;
+    std::string m_root;
+    std::unique_ptr<ChildProcess> m_host;
+    std::vector<std::unique_ptr<ChildProcess>> m_panels;
+};
+
+TEST_F(EndToEnd, RefusalsShowABoxWithoutAPanelAndEndWithTheirStatus)
+{
+    const struct {
+        const char* periph;  // published first, unless empty
+        const char* command;  // then sent to the host, unless empty
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {"", "", {"-M", "0", "-S", "7"}, 2},
+        {"", "", {"-ms"}, 2},
+        {"", "", {"-M", "5x"}, 2},
+        {"5:MT", "", MachineArgs(5), 1},  // a type without a panel
+        // A claimed size that does not fit is refused at attach.
+        {"6:LP", "set 6 m_SharedAreaSize 0", MachineArgs(6), 1},
+        {"6:LP", "set 6 m_SharedAreaSize 1", MachineArgs(6), 1},
+        {"6:LP", "set 6 m_SharedAreaSize 2147483648", MachineArgs(6), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.periph + " " + c.command);
+        if (*c.periph)
+            StartHost({c.periph});
+        if (*c.command)
+            Ask(c.command, "ok");
+        EXPECT_EQ(StatusAfterTheBox(StartPanel(c.args)), c.status);
+        m_panels.clear();
+        m_host.reset();
+    }
+}
+
+TEST_F(EndToEnd, TruncatedBlockEndsThePanelWithItsMessageAndStatus1)
+{
+    for (off_t size : {off_t(0), off_t(4096)}) {
+        SCOPED_TRACE(size);
+        StartHost({"5:CP"});
+        ChildProcess& panel = StartPanel(MachineArgs(5));
+        ASSERT_FALSE(FindWindow("^U05 - ").empty());
+        int fd = shm_open(ObjectName(5).c_str(), O_RDWR, 0);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+        EXPECT_EQ(StatusAfterTheBox(panel, false), 1) << "ended by status, not by a signal";
+        m_panels.clear();
+        m_host.reset();  // it may well have faulted on its own mapping
+        shm_unlink(ObjectName(5).c_str());
+    }
+}
+
+TEST_F(EndToEnd, WaitsForALateBlockThenShowsItsTitle)
+{
+    ChildProcess& panel = StartPanel(MachineArgs(9));
+    Pause(800);
+    EXPECT_TRUE(panel.Running());
+    EXPECT_TRUE(FindWindow("^U", 100).empty());
+    StartHost({"9:TP:TP1925/1:ops=12"});
+    EXPECT_FALSE(FindWindow("^U12 - TP1925/1$").empty());
+    EXPECT_TRUE(panel.Running());
+}
+
+TEST_F(EndToEnd, WithoutAChannelTheSelectionDialogListsInChannelOrderOrEndsOnEscape)
+{
+    StartHost({"9:TP:TP1925/1:ops=19", "5:CR:CR1911/1:ops=15"});
+    ChildProcess& left = StartPanel({"-M", std::to_string(m_machine)});
+    std::string dlg = FindWindow("^Select peripheral$");
+    ASSERT_FALSE(dlg.empty()) << left.Stderr();
+    PressIn(dlg, "Escape", 300, 200);
+    EXPECT_EQ(Status(left), 0);
+    EXPECT_TRUE(FindWindow("^U", 100).empty());
+
+    ChildProcess& panel = StartPanel({"-M", std::to_string(m_machine)});
+    dlg = FindWindow("^Select peripheral$");
+    ASSERT_FALSE(dlg.empty()) << panel.Stderr();
+    EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
+    EXPECT_TRUE(HasIcon(dlg));
+    // The first row, then the one below it: channel 9 lists after channel 5.
+    ClickAt(dlg, 60, 45);
+    Shell("xdotool key Down");
+    Pause(200);
+    Shell("xdotool key Return");
+    std::string win = FindWindow("^U19 - TP1925/1$");
+    EXPECT_FALSE(win.empty()) << "attached to channel 9";
+    EXPECT_TRUE(HasIcon(win));
+    EXPECT_TRUE(FindWindow("^Select peripheral$", 100).empty());
+    EXPECT_TRUE(panel.Running());
+}
+
+TEST_F(EndToEnd, ClosesWithStatus0WhenTheHostGoesDownAndReturnsToItsPlace)
+{
+    StartHost({"6:LP:LP1933/1:closeonhostdown=1"});
+    ChildProcess& first = StartPanel(MachineArgs(6));
+    std::string win = FindWindow("^U06 - LP1933/1$");
+    ASSERT_FALSE(win.empty());
+    Shell("xdotool windowmove " + win + " 210 170");
+    ASSERT_TRUE(WaitUntil([&] { return Shell("xdotool getwindowgeometry " + win).find("Position: 210,170") !=
+                                       std::string::npos; },
+                          3000));
+    Pause(300);
+
+    m_host->WriteLine("down 6");
+    EXPECT_EQ(Status(first, 2000), 0);
+
+    m_host->WriteLine("up 6");
+    StartPanel(MachineArgs(6));
+    win = FindWindow("^U06 - LP1933/1$");
+    ASSERT_FALSE(win.empty());
+    EXPECT_NE(Shell("xdotool getwindowgeometry " + win).find("Position: 210,170"), std::string::npos);
+}
+
+TEST_F(EndToEnd, HostGoingDownDuringTheFileDialogEndsThePanelOnceTheDialogIsDone)
+{
+    StartHost({"5:CR:CR1912/1:closeonhostdown=1"});
+    ChildProcess& panel = StartPanel(MachineArgs(5, true));
+    std::string win = FindWindow("^U05 - CR1912/1$");
+    ASSERT_FALSE(win.empty());
+    ClickAt(win, LampX(2), kLampY);
+    std::string dlg = FindWindow("^Select CR file for input$");
+    ASSERT_FALSE(dlg.empty()) << "no file dialog";
+
+    m_host->WriteLine("down 5");
+    EXPECT_TRUE(WaitUntil([&] { return FindWindow("^U05 - ", 50).empty(); }, 3000)) << "the panel goes";
+    EXPECT_TRUE(panel.Running()) << "while the operator still has the dialog";
+    PressIn(dlg, "Escape", 300, 300);
+    EXPECT_EQ(Status(panel), 0);
+}
+
+TEST_F(EndToEnd, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
 {
     WriteDeck("deck.tpe", "TAPE LINE", 50);
     StartHost({"6:TR:RP2602:rate=150"});
     std::string win = StartedPanelInTheCorner(6, "^U06 - RP2602$");
     ASSERT_FALSE(win.empty());
 
-    // Row 1 is the reader: ALLOCATE is its second lamp (no DATA button).
-    ClickAt(win, 4 + 94 + 46, 4 + 25);
+    // Row 1 is the reader: ALLOCATE is its second lamp (no DATA button);
+    // sample its face near the lower left corner.
+    auto allocateLamp = [] { return PixelAt(LampFaceX(1), kLowerCornerY); };
+    EXPECT_EQ(allocateLamp(), "0,127,0");
+    ClickAt(win, LampX(1), kLampY);
     ASSERT_TRUE(ChooseInFileDialog("^Select TR file for input$", "deck.tpe")) << "no file dialog";
     std::string line;
     ASSERT_TRUE(m_host->WaitForLine("served 6 allocate", 8000, &line));
     EXPECT_NE(line.find("file=" + m_root + "/data/deck.tpe"), std::string::npos) << line;
+    EXPECT_TRUE(WaitUntil([&] { return allocateLamp() == "0,255,0"; }, 3000)) << "the ALLOCATE lamp lights";
 
     // The gauge (row 2, right of the file display) empties as the tape is
     // read; its bar is the middle of its height.
@@ -292,7 +435,7 @@ TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
     }
     ASSERT_TRUE(ended) << "the tape was not read to its end";
     EXPECT_TRUE(WaitUntil([&] { return GaugeFill(gx, gy, gw) == 0; }, 3000)) << "the gauge ends empty";
-    ASSERT_FALSE(fills.empty());
+    EXPECT_TRUE(WaitUntil([&] { return allocateLamp() == "0,127,0"; }, 3000)) << "and the lamp goes out";
     const int full = fills.front();
     EXPECT_GT(full, gw / 2) << "the gauge starts (nearly) full";
     bool between = false;
@@ -302,14 +445,12 @@ TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
     }
     EXPECT_TRUE(between) << "the gauge jumped instead of following the tape";
     // What the selection list shows as the reader's file.
-    m_host->WriteLine("get 6 m_FilenameTR");
-    ASSERT_TRUE(m_host->WaitForLine("value 6", 3000, &line));
-    EXPECT_EQ(line, "value 6 m_U.m_rp.m_FilenameTR " + m_root + "/data/deck.tpe");
+    EXPECT_EQ(Ask("get 6 m_FilenameTR", "value 6"), "value 6 m_U.m_rp.m_FilenameTR " + m_root + "/data/deck.tpe");
 
     // Row 3 is the punch: HOLD, then ALLOCATE; its file shows beside them.
     const int row3 = 4 + 2 * (50 + 4), fx = 4 + 2 * 94 + 300 - 20, fy = row3 + 10;
     EXPECT_NE(PixelAt(fx, fy), "240,240,240") << "no punch file shown before an allocation";
-    ClickAt(win, 4 + 94 + 46, row3 + 25);
+    ClickAt(win, LampX(1), row3 + 25);
     ASSERT_TRUE(m_host->WaitForLine("served 6 allocate2", 5000, &line));
     const std::string file = "data/punch-6-1.tpe";
     EXPECT_EQ(line, "served 6 allocate2 file=" + file);
@@ -319,76 +460,50 @@ TEST_F(Panel, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
     EXPECT_EQ(first, "DEK-DEVHOST PAPER TAPE OUTPUT, RP2602 on channel 6");
     EXPECT_TRUE(WaitUntil([&] { return PixelAt(fx, fy) == "240,240,240"; }, 3000)) << "the punch's file is shown";
 
-    ClickAt(win, 4 + 46, row3 + 25);
+    ClickAt(win, LampX(0), row3 + 25);
     ASSERT_TRUE(m_host->WaitForLine("served 6 hold2", 5000, &line));
     EXPECT_EQ(line, "served 6 hold2 file=" + file + " disc2=1");
     // The panel's poll takes the end of the punch's medium.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            m_host->WriteLine("get 6 m_Disc2");
-            return m_host->WaitForLine("value 6", 3000, &line) && line == "value 6 m_U.m_rp.m_Disc2 0";
-        },
-        3000));
-    EXPECT_TRUE(m_panel->Running());
+    EXPECT_TRUE(WaitUntil([&] { return Ask("get 6 m_Disc2", "value 6") == "value 6 m_U.m_rp.m_Disc2 0"; }, 3000));
+    EXPECT_TRUE(m_panels.back()->Running());
 }
 
-// ---------------------------------------------------------------------------
-// The truth about the host
-
-// The n-th lamp (from 0) of the first row of a panel moved to (0, 0): a point
-// in its upper pane and one near its lower left corner.
-int LampX(int n)
-{
-    return 4 + n * 94 + 8;
-}
-const int kUpperPaneY = 4 + 8;
-const int kLowerCornerY = 4 + 44;
-
-TEST_F(Panel, TheSameChannelWithdrawnAndPublishedAgainIsFollowed)
+// A channel withdrawn and published again as the same peripheral is followed;
+// published again as another type, it ends the panel.
+TEST_F(EndToEnd, TheSameChannelPublishedAgainIsFollowedAnotherTypeEndsThePanelWithStatus1)
 {
     StartHost({"5:CR:CR1911/1:ops=5,closeonhostdown=0"});
     ASSERT_FALSE(StartedPanelInTheCorner(5, "^U05 - CR1911/1$").empty());
-    ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampX(0), kUpperPaneY) == "0,255,0"; }, 3000)) << "START lit";
+    ChildProcess& panel = *m_panels.back();
+    auto startLit = [] { return PixelAt(LampFaceX(0), kUpperPaneY) == "0,255,0"; };
+    ASSERT_TRUE(WaitUntil(startLit, 3000)) << "START lit";
 
-    m_host->WriteLine("withdraw 5");
-    ASSERT_TRUE(m_host->WaitForLine("withdrawn 5", 3000));
+    Ask("withdraw 5", "withdrawn 5");
     EXPECT_FALSE(FindWindow("^U05 - CR1911/1 \\(host gone\\)$", 3000).empty());
-    EXPECT_EQ(PixelAt(LampX(0), kUpperPaneY), "0,127,0") << "dark";
-
-    m_host->WriteLine("publish 5:CR:CR1911/1:ops=5,closeonhostdown=0");
-    ASSERT_TRUE(m_host->WaitForLine("published 5", 3000));
+    EXPECT_EQ(PixelAt(LampFaceX(0), kUpperPaneY), "0,127,0") << "dark";
+    Ask("publish 5:CR:CR1911/1:ops=5,closeonhostdown=0", "published 5");
     EXPECT_FALSE(FindWindow("^U05 - CR1911/1$", 3000).empty());
-    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampX(0), kUpperPaneY) == "0,255,0"; }, 3000)) << "lit again";
-    EXPECT_TRUE(m_panel->Running());
-}
+    EXPECT_TRUE(WaitUntil(startLit, 3000)) << "lit again";
+    EXPECT_TRUE(panel.Running());
 
-TEST_F(Panel, TheChannelPublishedAgainAsAnotherTypeEndsThePanelWithStatus1)
-{
-    StartHost({"5:CR:CR1911/1:closeonhostdown=0"});
-    StartPanel(MachineArgs(5));
-    ASSERT_FALSE(FindWindow("^U05 - ").empty());
-    m_host->WriteLine("withdraw 5");
-    ASSERT_TRUE(m_host->WaitForLine("withdrawn 5", 3000));
-    m_host->WriteLine("publish 5:LP:LP1933/1");
-    ASSERT_TRUE(m_host->WaitForLine("published 5", 3000));
+    Ask("withdraw 5", "withdrawn 5");
+    Ask("publish 5:LP:LP1933/1", "published 5");
     std::string box = FindWindow("^dek$", 5000);
-    ASSERT_FALSE(box.empty()) << m_panel->Stderr();
+    ASSERT_FALSE(box.empty()) << panel.Stderr();
     const std::string line = "dek: Peripheral changed; Channel 5 is now LP1933/1, type 2";
-    EXPECT_TRUE(WaitUntil([&] { return m_panel->Stderr().find(line) != std::string::npos; }, 3000))
-        << m_panel->Stderr();
-    PressReturnIn(box);
-    EXPECT_EQ(PanelStatus(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return panel.Stderr().find(line) != std::string::npos; }, 3000)) << panel.Stderr();
+    PressIn(box, "Return");
+    EXPECT_EQ(Status(panel), 1);
 }
 
-TEST_F(Panel, ARequestTheHostLeavesPendingIsShownInTheTitleUntilAnswered)
+TEST_F(EndToEnd, ARequestTheHostLeavesPendingIsShownInTheTitleUntilAnswered)
 {
     StartHost({"4:CP:CP2151:phys=lp0"});
-    m_host->WriteLine("ignore 4");
-    ASSERT_TRUE(m_host->WaitForLine("ok", 3000));
+    Ask("ignore 4", "ok");
     std::string win = StartedPanelInTheCorner(4, "^U04 - CP2151$");
     ASSERT_FALSE(win.empty());
 
-    ClickAt(win, LampX(1) + 38, 4 + 25);  // ALLOCATE: the device, no dialog
+    ClickAt(win, LampX(1), kLampY);  // ALLOCATE: the device, no dialog
     ASSERT_TRUE(m_host->WaitForLine("pending 4 allocate", 5000));
     EXPECT_FALSE(FindWindow("^U04 - CP2151 \\(waiting for the host\\)$", 3000).empty());
     m_host->WriteLine("ack 4");
@@ -396,54 +511,84 @@ TEST_F(Panel, ARequestTheHostLeavesPendingIsShownInTheTitleUntilAnswered)
     EXPECT_TRUE(WaitUntil([&] { return Shell("xdotool getwindowname " + win) == "U04 - CP2151"; }, 3000));
 }
 
+// STOP on a stopped panel asks "Cancel?"; Yes ends it with status 0.
+TEST_F(EndToEnd, HostKilledDuringARequestThenStopAndClose)
+{
+    StartHost({"4:CP::phys=lp0"});
+    Ask("ignore 4", "ok");
+    std::string win = StartedPanelInTheCorner(4, "^U04 - ");
+    ASSERT_FALSE(win.empty());
+    ChildProcess& panel = *m_panels.back();
+
+    ClickAt(win, LampX(1), kLampY);  // ALLOCATE: the device, no dialog
+    ASSERT_TRUE(m_host->WaitForLine("pending 4 allocate", 5000));
+    ASSERT_TRUE(m_host->Signal(SIGKILL));
+    ASSERT_TRUE(m_host->Wait(3000));
+    Pause(300);
+    EXPECT_TRUE(panel.Running());
+
+    ClickAt(win, LampX(3), kLampY);  // STOP ends the wait and the run
+    ClickAt(win, LampX(3), kLampY);  // STOP on a stopped panel
+    std::string box = FindWindow("^dek$");
+    ASSERT_FALSE(box.empty()) << "the panel answers after the wait";
+    PressIn(box, "Return");  // Yes is the default answer
+    EXPECT_EQ(Status(panel), 0);
+}
+
 // The first panel comes to the front: both panels sit at (0, 0), and the
 // second lamp is the card reader's grey DATA or the card punch's green
 // ALLOCATE, whichever panel is on top.
-TEST_F(Panel, ASecondPanelForAChannelBringsTheFirstForwardAndEnds)
+TEST_F(EndToEnd, ASecondPanelForAChannelBringsTheFirstForwardAndEnds)
 {
     StartHost({"5:CR:CR1911/1", "6:CP"});
-    auto start = [&](int channel) {
-        auto p = std::make_unique<ChildProcess>();
-        EXPECT_TRUE(p->Start({DEK_PATH, "-M", std::to_string(m_machine), "-S", std::to_string(channel)}));
-        return p;
-    };
-    auto reader = start(5);
+    ChildProcess& reader = StartPanel(MachineArgs(5));
     std::string readerWin = FindWindow("^U05 - ");
     ASSERT_FALSE(readerWin.empty());
     Shell("xdotool windowmove " + readerWin + " 0 0");
-    auto punch = start(6);
+    StartPanel(MachineArgs(6));
     std::string punchWin = FindWindow("^U06 - ");
     ASSERT_FALSE(punchWin.empty());
     Shell("xdotool windowmove " + punchWin + " 0 0");
-    ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampX(1), kLowerCornerY) == "0,127,0"; }, 3000)) << "punch on top";
+    ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampFaceX(1), kLowerCornerY) == "0,127,0"; }, 3000))
+        << "punch on top";
 
-    auto second = start(5);
-    ASSERT_TRUE(second->Wait(5000));
-    EXPECT_EQ(second->ExitStatus(), 0) << second->Stderr();
-    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampX(1), kLowerCornerY) == "127,127,127"; }, 3000))
+    ChildProcess& second = StartPanel(MachineArgs(5));
+    ASSERT_TRUE(second.Wait(5000));
+    EXPECT_EQ(second.ExitStatus(), 0) << second.Stderr();
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampFaceX(1), kLowerCornerY) == "127,127,127"; }, 3000))
         << "the reader's panel came forward";
     EXPECT_EQ(Shell("xdotool search --onlyvisible --name '^U05 - ' | wc -l"), "1");
-    EXPECT_TRUE(reader->Running());
+    EXPECT_TRUE(reader.Running());
 
     // A panel killed outright leaves its lock behind; it stands in nobody's way.
-    ASSERT_TRUE(reader->Signal(SIGKILL));
-    ASSERT_TRUE(reader->Wait(3000));
-    auto again = start(5);
-    EXPECT_FALSE(FindWindow("^U05 - ").empty()) << again->Stderr();
-    EXPECT_TRUE(again->Running());
+    ASSERT_TRUE(reader.Signal(SIGKILL));
+    ASSERT_TRUE(reader.Wait(3000));
+    ChildProcess& again = StartPanel(MachineArgs(5));
+    EXPECT_FALSE(FindWindow("^U05 - ").empty()) << again.Stderr();
+    EXPECT_TRUE(again.Running());
 }
 
-TEST_F(Panel, EscapeInTheSelectionDialogEndsWithoutAPanel)
+TEST_F(EndToEnd, TwentyPanelsOnOneHostAllCloseCleanly)
 {
-    StartHost({"5:CR"});
-    StartPanel({"-M", std::to_string(m_machine)});
-    std::string dlg = FindWindow("^Select peripheral$");
-    ASSERT_FALSE(dlg.empty()) << m_panel->Stderr();
-    Shell("xdotool mousemove --window " + dlg + " 300 200");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool key Escape");
-    EXPECT_EQ(PanelStatus(), 0);
-    EXPECT_TRUE(FindWindow("^U05 - ", 100).empty());
+    std::vector<std::string> periphs;
+    for (int ch = 4; ch < 24; ++ch)
+        periphs.push_back(std::to_string(ch) + ":CP::closeonhostdown=1");
+    StartHost(periphs);
+    for (int ch = 4; ch < 24; ++ch)
+        StartPanel(MachineArgs(ch));
+    for (int ch = 4; ch < 24; ++ch) {
+        char title[32];
+        snprintf(title, sizeof title, "^U%02d - ", ch);
+        EXPECT_FALSE(FindWindow(title, 30000).empty()) << ch;
+    }
+    m_host->WriteLine("down");
+    for (size_t i = 0; i < m_panels.size(); ++i)
+        EXPECT_EQ(Status(*m_panels[i], 15000), 0) << "panel " << i;
+    m_host->WriteLine("quit");
+    ASSERT_TRUE(m_host->Wait(5000));
+    EXPECT_EQ(m_host->ExitStatus(), 0);
+    for (int ch = 4; ch < 24; ++ch)
+        EXPECT_FALSE(std::filesystem::exists("/dev/shm" + ObjectName(ch))) << ch;
 }
 
 }  // namespace

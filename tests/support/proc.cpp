@@ -47,19 +47,13 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
     if (argv.empty() || m_pid > 0)
         return false;
     int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0)
-        return false;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
-        return false;
-    }
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
-        return false;
+    int* pipes[] = {in, out, err};
+    for (int i = 0; i < 3; ++i) {
+        if (pipe2(pipes[i], O_CLOEXEC) != 0) {
+            while (i-- > 0)
+                close(pipes[i][0]), close(pipes[i][1]);
+            return false;
+        }
     }
     std::vector<char*> args;
     for (const std::string& a : argv)
@@ -80,9 +74,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
     close(out[1]);
     close(err[1]);
     if (pid < 0) {
-        close(in[1]);
-        close(out[0]);
-        close(err[0]);
+        close(in[1]), close(out[0]), close(err[0]);
         return false;
     }
     m_pid = pid;
@@ -144,7 +136,6 @@ bool ChildProcess::ReadLine(std::string* line, int timeoutMs)
         if (nl != std::string::npos) {
             *line = m_outBuf.substr(0, nl);
             m_outBuf.erase(0, nl + 1);
-            m_lines.push_back(*line);
             return true;
         }
         if (m_out < 0 || MsLeft(deadline) == 0)

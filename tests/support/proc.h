@@ -27,8 +27,6 @@ public:
     // Reads lines until one starts with `prefix`; that line goes to `line`
     // (if given). False on time-out or end of output.
     bool WaitForLine(const std::string& prefix, int timeoutMs, std::string* line = nullptr);
-    // Every line read so far, in order.
-    const std::vector<std::string>& Lines() const { return m_lines; }
     // What the child has written to standard error so far.
     std::string Stderr();
 
@@ -50,7 +48,6 @@ private:
     pid_t m_pid = -1;
     int m_in = -1, m_out = -1, m_err = -1;
     std::string m_outBuf, m_errBuf;
-    std::vector<std::string> m_lines;
     int m_exitStatus = -1;
     int m_termSignal = 0;
 };
