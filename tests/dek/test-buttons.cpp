@@ -60,7 +60,10 @@ wxBEGIN_EVENT_TABLE(ClickSink, wxFrame)
     EVT_BUTTON(wxID_ANY, ClickSink::OnButton)
 wxEND_EVENT_TABLE()
 
-wxColour PixelAt(const wxImage& img, int x, int y) { return wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)); }
+wxColour PixelAt(const wxImage& img, int x, int y)
+{
+    return wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
+}
 std::string Css(const wxColour& c) { return c.GetAsString(wxC2S_CSS_SYNTAX).ToStdString(); }
 std::string Px(const wxImage& img, int x, int y) { return Css(PixelAt(img, x, y)); }
 
@@ -233,7 +236,8 @@ TEST_F(LampButtonTest, LightingTurnsFacePaleYellowWithItsLabelColour)
     const wxRect face(1, 1, 118, 58);
     const wxImage dark = RenderFace(*b);
     EXPECT_EQ(Px(dark, 3, 3), Css(kBlack));
-    EXPECT_TRUE(AnyPixel(dark, face, [](const wxColour& c) { return c.Red() > 200 && c.Green() < 60 && c.Blue() < 60; }))
+    EXPECT_TRUE(AnyPixel(dark, face,
+                         [](const wxColour& c) { return c.Red() > 200 && c.Green() < 60 && c.Blue() < 60; }))
         << "unlit label in textOff";
 
     b->Light(true, false);
