@@ -112,11 +112,13 @@ int MappingsOf(UINT machine)
     return n;
 }
 
-void PressSelect(DekEnumDlg& dlg)
+// Done at once, as a step.
+bool PressSelect(DekEnumDlg& dlg)
 {
     wxCommandEvent ev(wxEVT_BUTTON, dlg.m_selBtn->GetId());
     ev.SetEventObject(dlg.m_selBtn);
     dlg.m_selBtn->GetEventHandler()->ProcessEvent(ev);
+    return true;
 }
 
 void SelectRow(DekEnumDlg& dlg, long row)
@@ -276,8 +278,7 @@ TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
               [&]() {
                   EXPECT_EQ(dlg.m_list->GetItemCount(), 1) << "a shown list is not rebuilt";
                   EXPECT_FALSE(dlg.m_timer.IsRunning());
-                  PressSelect(dlg);
-                  return true;
+                  return PressSelect(dlg);
               }});
     EXPECT_EQ(rc, wxID_OK);
     EXPECT_EQ(dlg.m_Chan, 14u);
@@ -292,18 +293,12 @@ TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
     dlg.m_Chan = 77;
-    int rc = RunModal(dlg, {[&]() {
-                                PressSelect(dlg);
-                                return true;
-                            },
-                            Pause(100),
-                            [&]() {
+    int rc = RunModal(dlg, {[&] { return PressSelect(dlg); }, Pause(100), [&]() {
                                 EXPECT_TRUE(dlg.IsModal()) << "Select without a row keeps the dialog open";
                                 EXPECT_EQ(dlg.m_Chan, 77u);
                                 EXPECT_EQ(dlg.m_list->GetItemCount(), 3);
                                 SelectRow(dlg, 2);
-                                PressSelect(dlg);
-                                return true;
+                                return PressSelect(dlg);
                             }});
     EXPECT_EQ(rc, wxID_OK);
     EXPECT_EQ(dlg.m_Chan, 0u) << "a line row stands for no channel";
@@ -316,16 +311,16 @@ TEST(EnumDialogModal, ClosingTheWindowOrEscapeIsNoChoice)
     for (bool escape : {false, true}) {
         DekEnumDlg dlg(nullptr);
         dlg.m_CPU = m;
-        int rc = RunModal(dlg, {[&]() {
-                                    if (escape) {
-                                        wxKeyEvent key(wxEVT_CHAR_HOOK);
-                                        key.m_keyCode = WXK_ESCAPE;
-                                        dlg.GetEventHandler()->ProcessEvent(key);
-                                    } else {
-                                        dlg.Close();
-                                    }
-                                    return true;
-                                }});
+        wxKeyEvent key(wxEVT_CHAR_HOOK);
+        key.m_keyCode = WXK_ESCAPE;
+        auto dismiss = [&] {
+            if (escape)
+                dlg.GetEventHandler()->ProcessEvent(key);
+            else
+                dlg.Close();
+            return true;
+        };
+        int rc = RunModal(dlg, {dismiss});
         EXPECT_EQ(rc, wxID_CANCEL) << escape;
         EXPECT_EQ(dlg.m_Chan, 0u);
     }

@@ -10,8 +10,7 @@ using namespace panel_test;
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Decisions without a window
+// -------------------------------------- Decisions without a window
 
 TEST(OutputChoice, DeviceNamesAndPathsUnderTheRoot)
 {
@@ -51,8 +50,7 @@ TEST(OctalEntry, ReadsLikeScanfOctalAndRefusesMoreThan32Bits)
     EXPECT_FALSE(ScanOctalEntry("77777777777", v));
 }
 
-// ---------------------------------------------------------------------------
-// Presses through the frame's event table
+// ------------------------- Presses through the frame's event table
 
 using Buttons = PanelTest;
 
@@ -318,8 +316,7 @@ TEST_F(Buttons, ThePunchsFileIsShownFromItsAllocationToTheEndOfItsMedium)
     EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "");
 }
 
-// ---------------------------------------------------------------------------
-// The wait
+// -------------------------------------------------------- The wait
 
 TEST_F(Buttons, StopEndsAWaitAndLeavesTheFlagRaised)
 {
@@ -368,8 +365,7 @@ TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
     EXPECT_FALSE(B().m_U.m_rp.m_Allocate2 || B().m_U.m_rp.m_Hold2);
 }
 
-// ---------------------------------------------------------------------------
-// ALLOCATE
+// -------------------------------------------------------- ALLOCATE
 
 TEST_F(Buttons, AllocateOnAnAllocatedPanelBeepsAndOnAStoppedOneDoesNothing)
 {

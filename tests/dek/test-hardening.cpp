@@ -99,8 +99,7 @@ TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Sizes the host claims
+// ------------------------------------------- Sizes the host claims
 
 TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
 {
@@ -164,8 +163,7 @@ TEST(HostileSizeInTheDialog, ListsTheBlocksAndUnmapsNothingElse)
         EXPECT_TRUE(IsMapped(b->Bytes()));
 }
 
-// ---------------------------------------------------------------------------
-// Texts and counts
+// ------------------------------------------------ Texts and counts
 
 using HostileText = PanelTest;
 
@@ -249,8 +247,7 @@ TEST(LostInTheDialog, ABlockLostWhileReadIsSkipped)
     SAUtils::ReleaseSharedArea(p, mapped);
 }
 
-// ---------------------------------------------------------------------------
-// Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
+// ---- Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
 // build catches any that is still read as bool)
 
 using FlagBytes = PanelTest;
@@ -292,8 +289,7 @@ TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
     host.join();
 }
 
-// ---------------------------------------------------------------------------
-// A host that never answers
+// --------------------------------------- A host that never answers
 
 using DeadHost = PanelTest;
 
@@ -319,8 +315,7 @@ TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
     EXPECT_TRUE(watch.exits.empty());
 }
 
-// ---------------------------------------------------------------------------
-// The settings file
+// ----------------------------------------------- The settings file
 
 class Settings : public PanelTest {
 protected:
@@ -396,8 +391,7 @@ TEST_F(Settings, AnUnwritablePlaceStillClosesCleanly)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-// ---------------------------------------------------------------------------
-// The face decision
+// ----------------------------------------------- The face decision
 
 TEST(FaceFor, EachTypeAndModel)
 {

@@ -43,8 +43,7 @@ private:
     UINT m_chan;
 };
 
-// ---------------------------------------------------------------------------
-// Command line
+// ---------------------------------------------------- Command line
 
 TEST(ParseDekArgs, ReadsWholeDecimalsAndRefusesAnythingElse)
 {
@@ -84,8 +83,7 @@ TEST(ParseDekArgs, ReadsWholeDecimalsAndRefusesAnythingElse)
     }
 }
 
-// ---------------------------------------------------------------------------
-// What the operator and a calling script are told
+// ----------------- What the operator and a calling script are told
 
 TEST(PanelTitle, NamesTheUnitAndTheStateOfItsHost)
 {
@@ -103,8 +101,7 @@ TEST(FatalMessageLine, IsOneLineWithItsBreaksAsSemicolons)
     EXPECT_EQ(FatalMessageLine("a\r\nb\n\nc\r"), "dek: a; b; ; c; ");
 }
 
-// ---------------------------------------------------------------------------
-// Start-up
+// -------------------------------------------------------- Start-up
 
 using StartUp = PanelTest;
 
@@ -267,8 +264,7 @@ TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
     EXPECT_FALSE(IsMappedFrom(where, block->Name())) << "the panel's own mapping is gone";
 }
 
-// ---------------------------------------------------------------------------
-// Faces
+// ----------------------------------------------------------- Faces
 
 struct FaceRow {
     const char* what;
@@ -424,8 +420,7 @@ TEST_F(Faces, LayoutFitsTheShownControls)
     EXPECT_EQ(frame->m_ctlSTART->GetPosition(), wxPoint(4, 4));
 }
 
-// ---------------------------------------------------------------------------
-// Lamps
+// ----------------------------------------------------------- Lamps
 
 using Lamps = PanelTest;
 
@@ -467,8 +462,7 @@ TEST_F(Lamps, HdHoldLampIsLeftAlone)
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false));
 }
 
-// ---------------------------------------------------------------------------
-// The poll
+// -------------------------------------------------------- The poll
 
 using Poll = PanelTest;
 
@@ -631,8 +625,7 @@ TEST_F(Poll, ARequestTheHostLeavesPendingShowsUntilTheWaitEnds)
     EXPECT_FALSE(frame->GetCursor().IsOk());
 }
 
-// ---------------------------------------------------------------------------
-// What decides about a block published again
+// ---------------------- What decides about a block published again
 
 TEST(JudgeReattach, ResumesOnlyTheSamePeripheralInAUsableBlock)
 {
@@ -660,8 +653,7 @@ TEST(JudgeReattach, ResumesOnlyTheSamePeripheralInAUsableBlock)
     }
 }
 
-// ---------------------------------------------------------------------------
-// One panel per peripheral
+// ---------------------------------------- One panel per peripheral
 
 TEST(PeerKey, DistinctPanelsNeverShareAKey)
 {
@@ -690,8 +682,7 @@ TEST(PeerLink, ALockLeftByAKilledPanelDoesNotStandInTheWay)
     EXPECT_FALSE(wxFileExists(path)) << "removed with the claim";
 }
 
-// ---------------------------------------------------------------------------
-// Close and placement
+// --------------------------------------------- Close and placement
 
 using Placement = PanelTest;
 
