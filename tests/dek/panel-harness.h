@@ -8,14 +8,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <wx/app.h>
@@ -34,6 +33,12 @@
 
 namespace panel_test {
 
+inline void RemoveTree(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+}
+
 // The settings store lives under HOME; every test program gets its own
 // throw-away HOME so that placements never touch the user's.
 class PrivateHome : public ::testing::Environment {
@@ -41,31 +46,12 @@ public:
     void SetUp() override
     {
         char tmpl[] = "/tmp/dek-panel-test-XXXXXX";
-        const char* dir = mkdtemp(tmpl);
-        ASSERT_NE(dir, nullptr);
-        m_dir = dir;
-        setenv("HOME", m_dir.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", m_dir.c_str(), 1);
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        setenv("HOME", tmpl, 1);
+        setenv("XDG_CONFIG_HOME", tmpl, 1);
     }
     void TearDown() override { RemoveTree(m_dir); }
-
-    static void RemoveTree(const std::string& path)
-    {
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* e = readdir(d)) {
-                std::string n = e->d_name;
-                if (n == "." || n == "..")
-                    continue;
-                std::string child = path + "/" + n;
-                if (e->d_type == DT_DIR)
-                    RemoveTree(child);
-                else
-                    unlink(child.c_str());
-            }
-            closedir(d);
-        }
-        rmdir(path.c_str());
-    }
 
 private:
     std::string m_dir;
@@ -83,12 +69,20 @@ inline void Pump(int ms)
     } while (wxGetLocalTimeMillis() < end);
 }
 
+// Pumps until the frame has gone, at most about `ms`.
+inline void PumpUntilGone(const wxWeakRef<DekFrame>& ref, int ms = 250)
+{
+    for (int i = 0; i < ms / 5 && ref; ++i)
+        Pump(5);
+}
+
+inline long StoredLong(const wxString& key) { return wxFileConfig("dek", "VOV 1900-Edarodizadu").ReadLong(key, -1); }
+
 // A message box that must show `message` with caption "dek" and `style`, and
 // is answered with `answer`.
 class ExpectBox : public wxExpectModalBase<wxMessageDialog, ExpectBox> {
 public:
-    ExpectBox(const wxString& message, long style, int answer)
-        : m_message(message), m_style(style), m_answer(answer)
+    ExpectBox(const wxString& message, long style, int answer) : m_message(message), m_style(style), m_answer(answer)
     {
     }
     // Something that happens while the box is up (a poll tick, say). A copy:
@@ -119,18 +113,17 @@ private:
     int m_answer;
 };
 
-inline ExpectBox ErrorBox(const wxString& message)
-{
-    return ExpectBox(message, wxOK | wxICON_ERROR, wxID_OK);
-}
+inline ExpectBox ErrorBox(const wxString& message) { return ExpectBox(message, wxOK | wxICON_ERROR, wxID_OK); }
 
 // Watches the frame's ways out of its window.
 struct Watch {
+    struct Dialog {
+        wxString message, wildcard, dir;
+        long style;
+    };
     std::vector<int> exits;
     int beeps = 0;
-    std::vector<std::pair<wxString, wxString>> dialogs;  // message, wildcard
-    std::vector<wxString> dialogDirs;
-    std::vector<long> dialogStyles;
+    std::vector<Dialog> dialogs;
     // The next file dialogs' answers, in order; an empty list cancels.
     std::vector<DekFileChoice> answers;
 
@@ -138,6 +131,7 @@ struct Watch {
     {
         DekHooks& h = DekHooks::Get();
         h.Reset();
+        dialogs.clear();
         h.endProcess = [this](int status) { exits.push_back(status); };
         h.bell = [this] { ++beeps; };
         h.arguments = [args] {
@@ -148,15 +142,22 @@ struct Watch {
             return a;
         };
         h.chooseFile = [this](wxFileDialog& dlg, DekFileChoice& out) {
-            dialogs.emplace_back(dlg.GetMessage(), dlg.GetWildcard());
-            dialogDirs.push_back(dlg.GetDirectory());
-            dialogStyles.push_back(dlg.GetWindowStyle());
+            dialogs.push_back({dlg.GetMessage(), dlg.GetWildcard(), dlg.GetDirectory(), dlg.GetWindowStyle()});
             if (answers.empty())
                 return false;
             out = answers.front();
             answers.erase(answers.begin());
             return true;
         };
+    }
+    // Exactly one file dialog was shown, and it was this one.
+    void ExpectOneDialog(const char* message, const wxString& wildcard, const char* dir, long style) const
+    {
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ(dialogs[0].message, message);
+        EXPECT_EQ(dialogs[0].wildcard, wildcard);
+        EXPECT_EQ(dialogs[0].dir, dir);
+        EXPECT_EQ(dialogs[0].style & (wxFD_OPEN | wxFD_SAVE | wxFD_FILE_MUST_EXIST | wxFD_OVERWRITE_PROMPT), style);
     }
     ~Watch() { DekHooks::Get().Reset(); }
 };
@@ -166,18 +167,13 @@ inline void CloseAndFlush(wxWeakRef<DekFrame> ref)
 {
     if (ref)
         ref->Close(true);
-    for (int i = 0; i < 50 && ref; ++i)
-        Pump(5);
+    PumpUntilGone(ref);
 }
 
 // A peripheral published the way the host does it, and a panel on it.
 class PanelTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_machine = UniqueMachineNumber();
-        m_chan = 7;
-    }
+    void SetUp() override { m_machine = UniqueMachineNumber(); }
 
     void TearDown() override
     {
@@ -219,7 +215,6 @@ protected:
         frame = new DekFrame();
         return frame;
     }
-
     DekFrame* Open(const char* extra = nullptr) { return Open(Args(extra)); }
 
     // A started, attached panel of the given type.
@@ -230,6 +225,35 @@ protected:
         EXPECT_TRUE(frame->m_share != nullptr);
         return frame;
     }
+
+    // A press through the frame's event table.
+    void Click(int id)
+    {
+        wxCommandEvent ev(wxEVT_BUTTON, id);
+        ev.SetEventObject(frame);
+        frame->ProcessWindowEvent(ev);
+    }
+    void Tick()
+    {
+        wxTimerEvent tick(frame->m_timer);
+        frame->OnTimer(tick);
+    }
+    // The panel's flags that are set, then its lit lamps (upper panes, and
+    // "slow" for the lower ALLOCATE pane), in a fixed order.
+    std::string State() const
+    {
+        const std::pair<bool, const char*> parts[] = {
+            {frame->m_started, "started"}, {frame->m_allocated, "allocated"}, {frame->m_hold, "hold"},
+            {frame->m_eng, "eng"}, {true, "|"}, {frame->m_ctlSTART->IsLit(false), "START"},
+            {frame->m_ctlALLOCATE->IsLit(false), "ALLOCATE"}, {frame->m_ctlALLOCATE->IsLit(true), "slow"},
+            {frame->m_ctlHOLD->IsLit(false), "HOLD"}, {frame->m_ctlENG->IsLit(false), "ENG"}};
+        std::string s;
+        for (const auto& [on, word] : parts)
+            if (on)
+                s += s.empty() ? word : std::string(" ") + word;
+        return s;
+    }
+    wxString PlacementKey() const { return wxString::Format("Placement/Id-%u-%u", m_machine, m_chan); }
 
     // The host: a thread that answers the named request flags. When a flag
     // rises, `seen` runs (on the host thread, with the block as it is at that
@@ -265,10 +289,8 @@ protected:
 
     S_SHAREBASE& B() { return *block->Block(); }
 
-    wxCommandEvent Press(int id) { return wxCommandEvent(wxEVT_BUTTON, id); }
-
     UINT m_machine = 0;
-    UINT m_chan = 0;
+    UINT m_chan = 7;
     std::unique_ptr<TestBlock> block;
     wxWeakRef<DekFrame> frame;  // goes null when the frame is deleted
     Watch watch;

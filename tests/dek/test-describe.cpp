@@ -42,9 +42,8 @@ TEST(DescribeBlock, CommonCellsOfAPeripheralRow)
     b->m_OpsNo = 4294967295u;
     EnumRow r = OnlyRow(*b, 17);
     EXPECT_EQ(r.chan, 17u);
-    EXPECT_EQ(r.si, "17");
-    EXPECT_EQ(r.ops, "4294967295");
-    EXPECT_EQ(r.desc, "LP1933/2");
+    EXPECT_EQ(std::vector<std::string>({r.si, r.ops, r.desc}),
+              std::vector<std::string>({"17", "4294967295", "LP1933/2"}));
 }
 
 // Per-type detail texts. Each case fills the record of its type; the union's
@@ -69,22 +68,13 @@ TEST(DescribeBlock, DetailTextsOfEachType)
          "*GP", "", "/emu + plot.out"},
         {PT_GP, [](S_SHAREBASE& b) { SAUtils::StoreFieldText(b.m_SystemRoot, ""); }, "*GP", "", " + "},
         {PT_MT,
-         [](S_SHAREBASE& b) {
-             b.m_U.m_mt.m_nTransports = 6;
-             SAUtils::StoreFieldText(b.m_U.m_mt.m_szBaseDir, "/emu/mt");
-         },
-         "*MT", "6 transports", "/emu/mt/tapes"},
+         [](S_SHAREBASE& b) { b.m_U.m_mt.m_nTransports = 6; SAUtils::StoreFieldText(b.m_U.m_mt.m_szBaseDir, "/mt"); },
+         "*MT", "6 transports", "/mt/tapes"},
         {PT_ED,
-         [](S_SHAREBASE& b) {
-             b.m_U.m_ed.m_nTransports = 9;
-             SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/d");
-         },
+         [](S_SHAREBASE& b) { b.m_U.m_ed.m_nTransports = 9; SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/d"); },
          "*ED", "9 transports", "/d/discs"},
         {PT_ES,
-         [](S_SHAREBASE& b) {
-             b.m_U.m_ed.m_nTransports = 1;
-             SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/e");
-         },
+         [](S_SHAREBASE& b) { b.m_U.m_ed.m_nTransports = 1; SAUtils::StoreFieldText(b.m_U.m_ed.m_szBaseDir, "/e"); },
          "*ES", "1 transports", "/e/discs"},
         {PT_FD, [](S_SHAREBASE& b) { b.m_U.m_ed.m_nTransports = 4294967295u; }, "*FD",
          "4294967295 transports", "/fds"},
@@ -99,11 +89,9 @@ TEST(DescribeBlock, DetailTextsOfEachType)
     for (const auto& c : cases) {
         auto b = NewBlock(c.type);
         c.fill(*b);
-        EnumRow r = OnlyRow(*b);
-        EXPECT_EQ(r.type, c.mnemonic) << int(c.type);
-        EXPECT_EQ(r.misc, c.misc) << int(c.type);
-        EXPECT_EQ(r.path, c.path) << int(c.type);
-        EXPECT_EQ(r.path2, "") << int(c.type);
+        const EnumRow r = OnlyRow(*b);
+        EXPECT_EQ(std::vector<std::string>({r.type, r.misc, r.path, r.path2}),
+                  std::vector<std::string>({c.mnemonic, c.misc, c.path, ""}));
     }
 }
 
@@ -194,17 +182,13 @@ TEST(DescribeBlock, MultiplexorLinesFollowItsRow)
         EXPECT_EQ(rows[0].misc, "3 lines");
         EXPECT_EQ(rows[0].type, t == PT_UX ? "*UX" : "*MX");
 
-        EXPECT_EQ(rows[1].misc, "L1  async,   110 BPS");
-        EXPECT_EQ(rows[2].misc, "L2  sync,  9600 BPS,Sentinel");
-        EXPECT_EQ(rows[3].misc, "L3  async, 4294967295 BPS,Sentinel");
+        const char* lines[] = {"L1  async,   110 BPS", "L2  sync,  9600 BPS,Sentinel",
+                               "L3  async, 4294967295 BPS,Sentinel"};
         for (size_t i = 1; i < rows.size(); ++i) {
-            EXPECT_EQ(rows[i].chan, 0u);
-            EXPECT_EQ(rows[i].desc, "        \"");
-            EXPECT_EQ(rows[i].si, "");
-            EXPECT_EQ(rows[i].ops, "");
-            EXPECT_EQ(rows[i].type, "");
-            EXPECT_EQ(rows[i].path, "");
-            EXPECT_EQ(rows[i].path2, "");
+            const EnumRow& r = rows[i];
+            EXPECT_EQ(r.chan, 0u);
+            EXPECT_EQ(std::vector<std::string>({r.si, r.ops, r.desc, r.type, r.misc, r.path, r.path2}),
+                      std::vector<std::string>({"", "", "        \"", "", lines[i - 1], "", ""}));
         }
     }
 }

@@ -33,13 +33,6 @@ unsigned char ByteOf(const volatile bool& flag)
     return reinterpret_cast<const volatile unsigned char&>(flag);
 }
 
-// Pumps until the frame has gone, at most `ms`.
-void PumpUntilGone(const wxWeakRef<DekFrame>& ref, int ms)
-{
-    for (int i = 0; i < ms / 10 && ref; ++i)
-        Pump(10);
-}
-
 using Lost = PanelTest;
 
 // The host truncates the object under a polling panel: to nothing (every
@@ -93,10 +86,9 @@ TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
             wxMilliSleep(250);
             block->Resize(size);
         });
-        wxCommandEvent press = Press(ID_BUTTON1);
         wxTEST_DIALOG(
             {
-                frame->ProcessWindowEvent(press);
+                Click(ID_BUTTON1);
                 PumpUntilGone(frame, 1500);
             },
             ErrorBox(kLost));
@@ -107,8 +99,7 @@ TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Sizes the host claims
+// ------------------------------------------- Sizes the host claims
 
 TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
 {
@@ -172,8 +163,7 @@ TEST(HostileSizeInTheDialog, ListsTheBlocksAndUnmapsNothingElse)
         EXPECT_TRUE(IsMapped(b->Bytes()));
 }
 
-// ---------------------------------------------------------------------------
-// Texts and counts
+// ------------------------------------------------ Texts and counts
 
 using HostileText = PanelTest;
 
@@ -189,10 +179,9 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     Open("-s");
     watch.answers.push_back({"/x/fl1.ini", "fl1.ini"});
     StartHost({{&B().m_U.m_lp.m_LoadFormatLoop, nullptr}});
-    wxCommandEvent data = Press(ID_DATA);
-    frame->ProcessWindowEvent(data);
-    ASSERT_EQ(watch.dialogDirs.size(), 1u);
-    EXPECT_EQ(watch.dialogDirs[0], wxString(root) + "/Formatloops");
+    Click(ID_DATA);
+    ASSERT_EQ(watch.dialogs.size(), 1u);
+    EXPECT_EQ(watch.dialogs[0].dir, wxString(root) + "/Formatloops");
     StopHost();
     CloseAndFlush(frame);
 
@@ -204,8 +193,7 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     EXPECT_EQ(frame->GetTitle(), "U4294967295 - CP1920/2");
     EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "4294967295");
     StartHost({{&B().m_Allocate, nullptr}});
-    wxCommandEvent allocate = Press(ID_ALLOCATE);
-    frame->ProcessWindowEvent(allocate);
+    Click(ID_ALLOCATE);
     EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, wxString('D', 64));
     EXPECT_TRUE(frame->m_allocated);
 }
@@ -259,8 +247,7 @@ TEST(LostInTheDialog, ABlockLostWhileReadIsSkipped)
     SAUtils::ReleaseSharedArea(p, mapped);
 }
 
-// ---------------------------------------------------------------------------
-// Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
+// ---- Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
 // build catches any that is still read as bool)
 
 using FlagBytes = PanelTest;
@@ -297,14 +284,12 @@ TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
         EXPECT_FALSE(done.load());
         SetByte(B().m_U.m_pt.B, 0);
     });
-    wxCommandEvent press = Press(ID_BUTTON1);
-    frame->ProcessWindowEvent(press);
+    Click(ID_BUTTON1);
     done = true;
     host.join();
 }
 
-// ---------------------------------------------------------------------------
-// A host that never answers
+// --------------------------------------- A host that never answers
 
 using DeadHost = PanelTest;
 
@@ -320,8 +305,7 @@ TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
     });
     wxWeakRef<DekFrame> ref(frame);
     const void* where = frame->m_share;
-    wxCommandEvent press = Press(ID_BUTTON1);
-    frame->ProcessWindowEvent(press);  // returns once the panel has closed
+    Click(ID_BUTTON1);  // returns once the panel has closed
     host.join();
     EXPECT_FALSE(B().m_Disc) << "consumed during the wait";
     EXPECT_TRUE(B().m_U.m_pt.B) << "the request stays posted";
@@ -331,8 +315,7 @@ TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
     EXPECT_TRUE(watch.exits.empty());
 }
 
-// ---------------------------------------------------------------------------
-// The settings file
+// ----------------------------------------------- The settings file
 
 class Settings : public PanelTest {
 protected:
@@ -352,13 +335,8 @@ protected:
     void TearDown() override
     {
         PanelTest::TearDown();
-        struct stat st;
-        if (stat(File().c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            PrivateHome::RemoveTree(File());
-        else
-            unlink(File().c_str());
+        RemoveTree(File());
     }
-    wxString Key() const { return wxString::Format("Placement/Id-%u-%u", m_machine, m_chan); }
 };
 
 TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
@@ -374,8 +352,8 @@ TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
     EXPECT_FALSE(frame);
     wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
     EXPECT_EQ(cfg.ReadLong("Placement/Id-1-5/x", -1), 40) << Read();
-    EXPECT_EQ(cfg.ReadLong(Key() + "/x", -1), 70) << Read();
-    EXPECT_EQ(cfg.ReadLong(Key() + "/y", -1), 80) << Read();
+    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/x", -1), 70) << Read();
+    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/y", -1), 80) << Read();
 }
 
 // Files that would make the store assert, or that its rewrite would spoil,
@@ -413,43 +391,28 @@ TEST_F(Settings, AnUnwritablePlaceStillClosesCleanly)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-// ---------------------------------------------------------------------------
-// The face decision
+// ----------------------------------------------- The face decision
 
 TEST(FaceFor, EachTypeAndModel)
 {
-    EXPECT_EQ(FaceFor(PT_TR, "TR1915/1", 0), DekFace::OnOffReader);
-    EXPECT_EQ(FaceFor(PT_TR, "TR1916/1", 0), DekFace::OnOffReader);
-    EXPECT_EQ(FaceFor(PT_TR, "TR1915/1 ", 0), DekFace::Reader) << "names match exactly";
-    EXPECT_EQ(FaceFor(PT_TR, "RP2601", 0), DekFace::ReaderPunch);
-    EXPECT_EQ(FaceFor(PT_TR, "RP2602", 0), DekFace::ReaderPunch);
-    EXPECT_EQ(FaceFor(PT_TR, "", 0), DekFace::Reader);
-    EXPECT_EQ(FaceFor(PT_TP, "TP1925/1", 0), DekFace::OnOffPunch);
-    EXPECT_EQ(FaceFor(PT_TP, "TR1915/1", 0), DekFace::Punch);
-    EXPECT_EQ(FaceFor(PT_LP, "", 0), DekFace::LinePrinter);
-    EXPECT_EQ(FaceFor(PT_CR, "TR1915/1", 0), DekFace::CardReader);
-    EXPECT_EQ(FaceFor(PT_DR, "", 0), DekFace::Drum);
-    EXPECT_EQ(FaceFor(PT_MX, "", PT_SC7930), DekFace::SyncMultiplexor);
-    EXPECT_EQ(FaceFor(PT_MX, "SC7930", PT_SC7930 + 1), DekFace::Multiplexor) << "the device code decides";
-    EXPECT_EQ(FaceFor(PT_40, "", 0xFFFFFFFFu), DekFace::PQInterface);
-    EXPECT_EQ(FaceFor(PT_CP, "", 0), DekFace::CardPunch);
-    EXPECT_EQ(FaceFor(PT_GP, "", 0), DekFace::Plotter);
-    EXPECT_EQ(FaceFor(PT_HD, "", 0), DekFace::HdDrum);
-    EXPECT_EQ(FaceFor(PT_PB, "", 0), DekFace::PbDevice);
+    using F = DekFace;
+    const std::tuple<unsigned, const char*, UINT, DekFace> cases[] = {
+        {PT_TR, "TR1915/1", 0, F::OnOffReader}, {PT_TR, "TR1916/1", 0, F::OnOffReader},
+        {PT_TR, "TR1915/1 ", 0, F::Reader},  // names match exactly
+        {PT_TR, "RP2601", 0, F::ReaderPunch}, {PT_TR, "RP2602", 0, F::ReaderPunch}, {PT_TR, "", 0, F::Reader},
+        {PT_TP, "TP1925/1", 0, F::OnOffPunch}, {PT_TP, "TR1915/1", 0, F::Punch}, {PT_LP, "", 0, F::LinePrinter},
+        {PT_CR, "TR1915/1", 0, F::CardReader}, {PT_DR, "", 0, F::Drum}, {PT_MX, "", PT_SC7930, F::SyncMultiplexor},
+        {PT_MX, "SC7930", PT_SC7930 + 1, F::Multiplexor},  // the device code decides
+        {PT_40, "", 0xFFFFFFFFu, F::PQInterface}, {PT_CP, "", 0, F::CardPunch}, {PT_GP, "", 0, F::Plotter},
+        {PT_HD, "", 0, F::HdDrum}, {PT_PB, "", 0, F::PbDevice}};
+    for (const auto& [type, periph, devTyp, face] : cases)
+        EXPECT_EQ(FaceFor(type, periph, devTyp), face) << type << " " << periph;
     for (unsigned t : {5u, 6u, 7u, 8u, 10u, 12u, 21u, 24u, 26u, 39u, 41u, 255u, 256u, 0xFFFFFFFFu})
         EXPECT_EQ(FaceFor(t, "TR1915/1", PT_SC7930), DekFace::Unsupported) << t;
-}
-
-TEST(FaceFor, WhichFacesFollowAnInputFile)
-{
     EXPECT_TRUE(FaceFollowsAnInputFile(DekFace::ReaderPunch));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::LinePrinter));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::Unsupported));
 }
-
-}  // namespace
-
-namespace {
 
 int g_storeAsserts = 0;
 

@@ -8,12 +8,12 @@
 #include <set>
 #include <sys/stat.h>
 
+#include <wx/button.h>
 #include <wx/display.h>
 #include <wx/filefn.h>
 #include <wx/gauge.h>
-#include <wx/textctrl.h>
-#include <wx/button.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 #include "dek-enumdlg.h"
 #include "dek-peer.h"
@@ -43,113 +43,77 @@ private:
     UINT m_chan;
 };
 
-wxArrayString Argv(std::initializer_list<const char*> args)
-{
-    wxArrayString a;
-    a.push_back("dek");
-    for (const char* s : args)
-        a.push_back(s);
-    return a;
-}
+// ---------------------------------------------------- Command line
 
-// ---------------------------------------------------------------------------
-// Command line
-
-TEST(ParseDekArgs, ReadsMachineAndChannelInEitherForm)
+TEST(ParseDekArgs, ReadsWholeDecimalsAndRefusesAnythingElse)
 {
-    for (auto argv : {Argv({"-M5", "-S7"}), Argv({"-M", "5", "-S", "7"}), Argv({"-S", "07", "-M", "005"})}) {
+    struct Case {
+        std::vector<const char*> args;
+        bool ok;
+        UINT cpu = 0, si = 0;
+        bool min = false, started = false;
+    };
+    const Case cases[] = {
+        {{"-M5", "-S7"}, true, 5, 7},
+        {{"-M", "5", "-S", "7"}, true, 5, 7},
+        {{"-S", "07", "-M", "005"}, true, 5, 7},
+        {{"-m", "-M", "1", "-s", "-M2", "stray", "-S", "3", "-S4"}, true, 2, 4, true, true},  // later ones win
+        {{"-M4294967295", "-S", "0"}, true, 4294967295u, 0},
+        // Whole numbers wider than 32 bits keep their low 32 bits.
+        {{"-M4294967301", "-S", "99999999999"}, true, 5, UINT(99999999999ULL)},
+        {{"-M", "4294967296"}, true, 0, 0},
+        {{"-ms"}, false}, {{"-M", "5", "-x"}, false}, {{"-"}, false}, {{"--M", "5"}, false}, {{"-m5"}, false},
+        {{"-Mx"}, false}, {{"-M=5"}, false}, {{"-M", "5x"}, false}, {{"-M", "-5"}, false}, {{"-M", " 5"}, false},
+        {{"-M", "0x10"}, false}, {{"-S"}, false},
+    };
+    for (const Case& c : cases) {
+        wxArrayString argv;
+        argv.push_back("dek");
+        for (const char* s : c.args)
+            argv.push_back(s);
+        SCOPED_TRACE(wxJoin(argv, ' ').ToStdString());
         DekArgs a;
-        ASSERT_TRUE(ParseDekArgs(argv, a));
-        EXPECT_EQ(a.cpu, 5u);
-        EXPECT_EQ(a.si, 7u);
-        EXPECT_FALSE(a.startMin);
-        EXPECT_FALSE(a.started);
+        ASSERT_EQ(ParseDekArgs(argv, a), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(a.cpu, c.cpu);
+            EXPECT_EQ(a.si, c.si);
+            EXPECT_EQ(a.startMin, c.min);
+            EXPECT_EQ(a.started, c.started);
+        }
     }
 }
 
-TEST(ParseDekArgs, SwitchesAndLaterOptionsOverride)
-{
-    DekArgs a;
-    ASSERT_TRUE(ParseDekArgs(Argv({"-m", "-M", "1", "-s", "-M2", "stray", "-S", "3", "-S4"}), a));
-    EXPECT_EQ(a.cpu, 2u);
-    EXPECT_EQ(a.si, 4u);
-    EXPECT_TRUE(a.startMin);
-    EXPECT_TRUE(a.started);
-}
-
-TEST(ParseDekArgs, RefusesClusteredAndUnknownSwitches)
-{
-    for (auto argv : {Argv({"-ms"}), Argv({"-M", "5", "-x"}), Argv({"-"}), Argv({"--M", "5"}), Argv({"-m5"})}) {
-        DekArgs a;
-        EXPECT_FALSE(ParseDekArgs(argv, a)) << argv[1];
-    }
-}
-
-TEST(ParseDekArgs, RefusesNumbersThatAreNotWholeDecimals)
-{
-    for (auto argv : {Argv({"-Mx"}), Argv({"-M=5"}), Argv({"-M", "5x"}), Argv({"-M", "-5"}), Argv({"-M", " 5"}),
-                      Argv({"-M", "0x10"}), Argv({"-S"})}) {
-        DekArgs a;
-        EXPECT_FALSE(ParseDekArgs(argv, a)) << argv[1] << " " << (argv.size() > 2 ? argv[2] : wxString());
-    }
-    DekArgs a;
-    ASSERT_TRUE(ParseDekArgs(Argv({"-M4294967295", "-S", "0"}), a));
-    EXPECT_EQ(a.cpu, 4294967295u);
-    EXPECT_EQ(a.si, 0u);
-    // Whole numbers wider than 32 bits keep their low 32 bits.
-    ASSERT_TRUE(ParseDekArgs(Argv({"-M4294967301", "-S", "99999999999"}), a));
-    EXPECT_EQ(a.cpu, 5u);
-    EXPECT_EQ(a.si, static_cast<UINT>(99999999999ULL));
-    ASSERT_TRUE(ParseDekArgs(Argv({"-M", "4294967296"}), a));
-    EXPECT_EQ(a.cpu, 0u);
-}
-
-// ---------------------------------------------------------------------------
-// What the operator and a calling script are told
+// ----------------- What the operator and a calling script are told
 
 TEST(PanelTitle, NamesTheUnitAndTheStateOfItsHost)
 {
-    struct Case {
-        UINT ops;
-        const char* periph;
-        DekHostState state;
-        const char* title;
-    };
-    for (Case c : {Case{5, "CR1911/1", DekHostState::Attached, "U05 - CR1911/1"},
-                   Case{123, "LP1933/1", DekHostState::Waiting, "U123 - LP1933/1 (waiting for the host)"},
-                   Case{5, "CR1911/1", DekHostState::Gone, "U05 - CR1911/1 (host gone)"}})
-        EXPECT_EQ(PanelTitle(c.ops, c.periph, c.state), c.title);
+    EXPECT_EQ(PanelTitle(5, "CR1911/1", DekHostState::Attached), "U05 - CR1911/1");
+    EXPECT_EQ(PanelTitle(123, "LP1933/1", DekHostState::Waiting), "U123 - LP1933/1 (waiting for the host)");
+    EXPECT_EQ(PanelTitle(5, "CR1911/1", DekHostState::Gone), "U05 - CR1911/1 (host gone)");
 }
 
 TEST(FatalMessageLine, IsOneLineWithItsBreaksAsSemicolons)
 {
-    struct Case {
-        const char* message;
-        const char* line;
-    };
-    for (Case c : {Case{"Error: no machine number given (-M nnn)", "dek: Error: no machine number given (-M nnn)"},
-                   Case{"Shared area version mismatch\nExpected 0x89000071",
-                        "dek: Shared area version mismatch; Expected 0x89000071"},
-                   Case{"a\r\nb\n\nc\r", "dek: a; b; ; c; "}})
-        EXPECT_EQ(FatalMessageLine(c.message), c.line);
+    EXPECT_EQ(FatalMessageLine("Error: no machine number given (-M nnn)"),
+              "dek: Error: no machine number given (-M nnn)");
+    EXPECT_EQ(FatalMessageLine("Shared area version mismatch\nExpected 0x89000071"),
+              "dek: Shared area version mismatch; Expected 0x89000071");
+    EXPECT_EQ(FatalMessageLine("a\r\nb\n\nc\r"), "dek: a; b; ; c; ");
 }
 
-// ---------------------------------------------------------------------------
-// Start-up
+// -------------------------------------------------------- Start-up
 
 using StartUp = PanelTest;
 
 TEST_F(StartUp, RefusedCommandLinesShowTheirMessageAndEndWithStatus2)
 {
-    const struct {
-        std::vector<wxString> args;
-        const char* message;
-    } cases[] = {{{"-ms"}, "Error: invalid command-line parameter"},
-                 {{"-M", "0", "-S", "7"}, "Error: no machine number given (-M nnn)"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+    const std::pair<std::vector<wxString>, const char*> cases[] = {
+        {{"-ms"}, "Error: invalid command-line parameter"},
+        {{"-M", "0", "-S", "7"}, "Error: no machine number given (-M nnn)"}};
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(message);
         watch.exits.clear();
-        wxTEST_DIALOG(Open(c.args), ErrorBox(c.message));
+        wxTEST_DIALOG(Open(args), ErrorBox(message));
         EXPECT_EQ(watch.exits, std::vector<int>{2});
         EXPECT_TRUE(frame->Ended());
         EXPECT_FALSE(frame->IsShown());
@@ -158,7 +122,7 @@ TEST_F(StartUp, RefusedCommandLinesShowTheirMessageAndEndWithStatus2)
     }
 }
 
-TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOne)
+TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOneOrClosesThePanel)
 {
     Publish(PT_CP, "CP1920/2");
     // A chosen channel of 0 asks again; -S 0 is as good as no channel.
@@ -168,19 +132,15 @@ TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOne)
     ASSERT_NE(frame->m_share, nullptr);
     EXPECT_EQ(frame->GetTitle(), "U07 - CP1920/2");
     EXPECT_TRUE(frame->IsShown());
-}
+    CloseAndFlush(frame);
 
-TEST_F(StartUp, CancellingTheSelectionClosesThePanelUnattached)
-{
-    Publish(PT_CP, "CP1920/2");
+    // Cancelled: closed and destroyed without being shown, the place stored.
     wxTEST_DIALOG(Open(std::vector<wxString>{"-M", wxString::Format("%u", m_machine)}),
                   ExpectSelection(m_machine, wxID_CANCEL));
     EXPECT_TRUE(watch.exits.empty());
-    for (int i = 0; i < 50 && frame; ++i)
-        Pump(5);
-    EXPECT_FALSE(frame) << "closed and destroyed without being shown";
-    wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-    EXPECT_TRUE(cfg.Exists(wxString::Format("Placement/Id-%u-0", m_machine)));
+    PumpUntilGone(frame);
+    EXPECT_FALSE(frame);
+    EXPECT_TRUE(wxFileConfig("dek", "VOV 1900-Edarodizadu").Exists(wxString::Format("Placement/Id-%u-0", m_machine)));
 }
 
 TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
@@ -190,32 +150,27 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
     Publish(5);
     wxTEST_DIALOG(Open(), ErrorBox("Device type 5 not supported"));
     EXPECT_EQ(frame->GetTitle(), "RER 1900 Edaduvorar");
-
-    for (wxWindow* w : {static_cast<wxWindow*>(frame->m_ctlSTART), static_cast<wxWindow*>(frame->m_ctlALLOCATE),
-                        static_cast<wxWindow*>(frame->m_ctlHOLD), static_cast<wxWindow*>(frame->m_ctlSTOP),
-                        static_cast<wxWindow*>(frame->m_ctlOperNO), static_cast<wxWindow*>(frame->m_ctlENG)})
+    DekFrame& f = *frame;
+    for (IclButton* w : {f.m_ctlSTART, f.m_ctlALLOCATE, f.m_ctlHOLD, f.m_ctlSTOP, f.m_ctlOperNO, f.m_ctlENG})
         EXPECT_TRUE(w->IsShown()) << w->GetId();
-    for (wxWindow* w : {static_cast<wxWindow*>(frame->m_ctlDATA), static_cast<wxWindow*>(frame->m_ctlCODE),
-                        static_cast<wxWindow*>(frame->m_ctlProgress), static_cast<wxWindow*>(frame->m_ctlCurrFile),
-                        static_cast<wxWindow*>(frame->m_ctlHOLD2), static_cast<wxWindow*>(frame->m_ctlALLOCATE2),
-                        static_cast<wxWindow*>(frame->m_ctlSTART2), static_cast<wxWindow*>(frame->m_ctlSTOP2),
-                        static_cast<wxWindow*>(frame->m_ctlDATA2)})
+    for (IclButton* w : {f.m_ctlDATA, f.m_ctlCODE, f.m_ctlCurrFile, f.m_ctlHOLD2, f.m_ctlALLOCATE2, f.m_ctlSTART2,
+                         f.m_ctlSTOP2, f.m_ctlDATA2})
         EXPECT_FALSE(w->IsShown()) << w->GetId();
+    EXPECT_FALSE(f.m_ctlProgress->IsShown());
     // The P/Q controls come with the P/Q interface's configuration alone.
-    EXPECT_EQ(frame->m_ctlBtn1, nullptr);
-    EXPECT_EQ(frame->m_ctlQ, nullptr);
-    EXPECT_EQ(frame->m_ctlP, nullptr);
+    EXPECT_EQ(f.m_ctlBtn1, nullptr);
+    EXPECT_EQ(f.m_ctlQ, nullptr);
+    EXPECT_EQ(f.m_ctlP, nullptr);
 
-    // Ids and sizes of the lamp buttons.
-    EXPECT_EQ(frame->m_ctlHOLD->GetId(), ID_HOLD);
-    EXPECT_EQ(frame->m_ctlDATA2->GetId(), ID_DATA2);
-    EXPECT_EQ(frame->m_ctlSTART->GetSize(), wxSize(92, 50));
-    EXPECT_EQ(frame->m_ctlOperNO->GetSize(), wxSize(60, 50));
-    EXPECT_EQ(frame->m_ctlCurrFile->GetSize(), wxSize(300, 36));
-    EXPECT_EQ(frame->m_ctlProgress->GetRange(), 100);
+    EXPECT_EQ(f.m_ctlHOLD->GetId(), ID_HOLD);
+    EXPECT_EQ(f.m_ctlDATA2->GetId(), ID_DATA2);
+    EXPECT_EQ(f.m_ctlSTART->GetSize(), wxSize(92, 50));
+    EXPECT_EQ(f.m_ctlOperNO->GetSize(), wxSize(60, 50));
+    EXPECT_EQ(f.m_ctlCurrFile->GetSize(), wxSize(300, 36));
+    EXPECT_EQ(f.m_ctlProgress->GetRange(), 100);
 
     // The split START: dark green "START" over a lit unlabelled half.
-    const IclButton& start = *frame->m_ctlSTART;
+    const IclButton& start = *f.m_ctlSTART;
     EXPECT_TRUE(start.IsSplit());
     EXPECT_EQ(start.Pane(false).text, "START");
     EXPECT_FALSE(start.IsLit(false));
@@ -224,39 +179,37 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
     EXPECT_EQ(start.Pane(false).clrOff, wxColour(0, 127, 0));
 
     // Labels and lit colours of HOLD and ALLOCATE are checked per type in Faces.
-    EXPECT_EQ(frame->m_ctlHOLD->Pane(false).clrOff, wxColour(127, 127, 63));
-    EXPECT_EQ(frame->m_ctlHOLD->Pane(false).fontPts, 19);
-    EXPECT_EQ(frame->m_ctlSTOP->Pane(false).clrOff, wxColour(127, 0, 0));
-    EXPECT_EQ(frame->m_ctlSTOP->Pane(false).clrOn, wxColour(200, 0, 0));
-    EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOff, wxColour(63, 63, 63));
-    EXPECT_TRUE(frame->m_ctlDATA->Pane(false).text.empty());
-
+    EXPECT_EQ(f.m_ctlHOLD->Pane(false).clrOff, wxColour(127, 127, 63));
+    EXPECT_EQ(f.m_ctlHOLD->Pane(false).fontPts, 19);
+    EXPECT_EQ(f.m_ctlSTOP->Pane(false).clrOff, wxColour(127, 0, 0));
+    EXPECT_EQ(f.m_ctlSTOP->Pane(false).clrOn, wxColour(200, 0, 0));
+    EXPECT_EQ(f.m_ctlDATA->Pane(false).clrOff, wxColour(63, 63, 63));
+    EXPECT_TRUE(f.m_ctlDATA->Pane(false).text.empty());
     // CODE reads CODE2 above CODE1.
-    EXPECT_TRUE(frame->m_ctlCODE->IsSplit());
-    EXPECT_EQ(frame->m_ctlCODE->Pane(false).text, "CODE2");
-    EXPECT_EQ(frame->m_ctlCODE->Pane(true).text, "CODE1");
-
-    EXPECT_EQ(frame->m_ctlENG->Pane(false).text, "ENG");
-    EXPECT_EQ(frame->m_ctlENG->Pane(false).fontPts, 19);
-    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).fontPts, 18);
-    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).fontname, "Arial");
-    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).clrOff, wxColour(240, 240, 240));
-    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).textOn, wxColour(0, 0, 0));
-    // The second unit's other buttons keep the defaults.
-    EXPECT_TRUE(frame->m_ctlSTART2->Pane(false).text.empty());
+    EXPECT_TRUE(f.m_ctlCODE->IsSplit());
+    EXPECT_EQ(f.m_ctlCODE->Pane(false).text, "CODE2");
+    EXPECT_EQ(f.m_ctlCODE->Pane(true).text, "CODE1");
+    EXPECT_EQ(f.m_ctlENG->Pane(false).text, "ENG");
+    EXPECT_EQ(f.m_ctlENG->Pane(false).fontPts, 19);
+    EXPECT_EQ(f.m_ctlOperNO->Pane(false).fontPts, 18);
+    EXPECT_EQ(f.m_ctlOperNO->Pane(false).fontname, "Arial");
+    EXPECT_EQ(f.m_ctlCurrFile->Pane(false).clrOff, wxColour(240, 240, 240));
+    EXPECT_EQ(f.m_ctlCurrFile->Pane(false).textOn, wxColour(0, 0, 0));
+    EXPECT_TRUE(f.m_ctlSTART2->Pane(false).text.empty()) << "the second unit's other buttons keep the defaults";
 }
 
 TEST_F(StartUp, EveryTypeWithoutAFaceIsRefusedWithStatus1)
 {
     for (unsigned type : {5u, 6u, 7u, 10u, 13u, 21u, 24u, 26u, 29u, 39u, 41u, 63u, 255u}) {
+        SCOPED_TRACE(type);
         Publish(static_cast<BYTE>(type));
         B().m_U.m_cr.m_DiscWhileFileOpen = true;
-        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
-        EXPECT_EQ(watch.exits, std::vector<int>{1}) << type;
-        EXPECT_FALSE(frame->IsShown()) << type;
-        EXPECT_TRUE(B().m_U.m_cr.m_DiscWhileFileOpen) << "nothing written for " << type;
-        CloseAndFlush(frame);
         watch.exits.clear();
+        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_FALSE(frame->IsShown());
+        EXPECT_TRUE(B().m_U.m_cr.m_DiscWhileFileOpen) << "nothing written";
+        CloseAndFlush(frame);
     }
 }
 
@@ -274,24 +227,34 @@ TEST_F(StartUp, AttachSetsTitleOperatorNumberAndStartsThePoll)
     EXPECT_FALSE(frame->m_started);
     EXPECT_EQ(frame->m_shareSize, sizeof(S_SHAREBASE));
     EXPECT_EQ(frame->IconizeRequests(), 0);
-}
+    CloseAndFlush(frame);
 
-TEST_F(StartUp, WideOperatorNumberAndUnterminatedModelName)
-{
-    S_SHAREBASE& b = Publish(PT_CP, "", PT_CP2151, 123);
-    memset(b.m_Periph, 'X', sizeof b.m_Periph);  // no NUL anywhere
+    // A wide operator number and a model name without its NUL.
+    memset(Publish(PT_CP, "", PT_CP2151, 123).m_Periph, 'X', sizeof B().m_Periph);
     Open();
     EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "123");
     EXPECT_EQ(frame->GetTitle(), "U123 - " + wxString('X', 64));
+    CloseAndFlush(frame);
+
+    Publish(PT_CP);
+    Open("-s");
+    EXPECT_TRUE(frame->m_started);
+    EXPECT_FALSE(frame->m_startMin);
+    CloseAndFlush(frame);
+
+    Publish(PT_CP);
+    Open("-m");
+    EXPECT_FALSE(frame->m_started);
+    EXPECT_TRUE(frame->m_startMin);
+    EXPECT_EQ(frame->IconizeRequests(), 1);
 }
 
 TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
 {
-    // The host made the object larger than the block it claims: the panel
-    // must release all that it mapped.
+    // The host made the object larger than the block it claims.
     block.reset(new TestBlock(m_machine, m_chan, 2 * sizeof(S_SHAREBASE)));
-    block->Block()->m_PeriType = PT_LP;
-    block->Block()->m_SharedAreaSize = sizeof(S_SHAREBASE);
+    B().m_PeriType = PT_LP;
+    B().m_SharedAreaSize = sizeof(S_SHAREBASE);
     Open();
     ASSERT_NE(frame->m_share, nullptr);
     EXPECT_EQ(frame->m_shareSize, 2 * sizeof(S_SHAREBASE));
@@ -301,23 +264,7 @@ TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
     EXPECT_FALSE(IsMappedFrom(where, block->Name())) << "the panel's own mapping is gone";
 }
 
-TEST_F(StartUp, StartRunningAndStartMinimised)
-{
-    Publish(PT_CP);
-    Open(Args("-s"));
-    EXPECT_TRUE(frame->m_started);
-    EXPECT_FALSE(frame->m_startMin);
-    CloseAndFlush(frame);
-
-    Publish(PT_CP);
-    Open(Args("-m"));
-    EXPECT_FALSE(frame->m_started);
-    EXPECT_TRUE(frame->m_startMin);
-    EXPECT_EQ(frame->IconizeRequests(), 1);
-}
-
-// ---------------------------------------------------------------------------
-// Faces
+// ----------------------------------------------------------- Faces
 
 struct FaceRow {
     const char* what;
@@ -328,10 +275,7 @@ struct FaceRow {
     const char* data;  // null: hidden
     const char* allocate;
     const char* hold;  // null: hidden
-    bool stop;
-    bool file;
-    bool secondUnit;
-    bool pq;
+    bool stop, file, secondUnit, pq;
 };
 
 const FaceRow kFaces[] = {
@@ -355,7 +299,9 @@ const FaceRow kFaces[] = {
 
 using Faces = PanelTest;
 
-TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
+// Also: a tooltip names the label the operator sees, so that a relabelled
+// button says what its handler does; the entry fields say how they are read.
+TEST_F(Faces, EveryConfigurationShowsLabelsAndExplainsItsControls)
 {
     for (const FaceRow& row : kFaces) {
         SCOPED_TRACE(row.what);
@@ -365,87 +311,67 @@ TEST_F(Faces, EveryConfigurationShowsAndLabelsItsControls)
         Open();
         ASSERT_NE(frame->m_share, nullptr);
         ASSERT_TRUE(watch.exits.empty());
+        DekFrame& f = *frame;
 
-        EXPECT_EQ(frame->m_ctlSTART->Pane(false).text, row.start);
-        EXPECT_TRUE(frame->m_ctlSTART->IsShown());
-        EXPECT_EQ(frame->m_ctlDATA->IsShown(), row.data != nullptr);
-        if (row.data) {
-            EXPECT_EQ(frame->m_ctlDATA->Pane(false).text, row.data);
-        }
-        EXPECT_EQ(frame->m_ctlALLOCATE->Pane(false).text, row.allocate);
-        EXPECT_TRUE(frame->m_ctlALLOCATE->IsShown());
-        EXPECT_EQ(frame->m_ctlHOLD->IsShown(), row.hold != nullptr);
+        EXPECT_EQ(f.m_ctlSTART->Pane(false).text, row.start);
+        EXPECT_TRUE(f.m_ctlSTART->IsShown());
+        EXPECT_EQ(f.m_ctlDATA->IsShown(), row.data != nullptr);
+        EXPECT_EQ(f.m_ctlDATA->Pane(false).text, row.data ? row.data : "");
+        EXPECT_EQ(f.m_ctlALLOCATE->Pane(false).text, row.allocate);
+        EXPECT_TRUE(f.m_ctlALLOCATE->IsShown());
+        EXPECT_EQ(f.m_ctlHOLD->IsShown(), row.hold != nullptr);
         if (row.hold) {
-            EXPECT_EQ(frame->m_ctlHOLD->Pane(false).text, row.hold);
+            EXPECT_EQ(f.m_ctlHOLD->Pane(false).text, row.hold);
         }
-        EXPECT_EQ(frame->m_ctlSTOP->IsShown(), row.stop);
-        EXPECT_EQ(frame->m_ctlCurrFile->IsShown(), row.file);
-        EXPECT_EQ(frame->m_ctlProgress->IsShown(), row.file);
-        EXPECT_EQ(frame->m_ctlHOLD2->IsShown(), row.secondUnit);
-        EXPECT_EQ(frame->m_ctlALLOCATE2->IsShown(), row.secondUnit);
+        EXPECT_EQ(f.m_ctlSTOP->IsShown(), row.stop);
+        EXPECT_EQ(f.m_ctlCurrFile->IsShown(), row.file);
+        EXPECT_EQ(f.m_ctlProgress->IsShown(), row.file);
+        EXPECT_EQ(f.m_ctlHOLD2->IsShown(), row.secondUnit);
+        EXPECT_EQ(f.m_ctlALLOCATE2->IsShown(), row.secondUnit);
         // Created for the P/Q interface only, and then shown.
-        for (wxWindow* pq : std::initializer_list<wxWindow*>{frame->m_ctlBtn1, frame->m_ctlQ, frame->m_ctlP})
+        for (wxWindow* pq : std::initializer_list<wxWindow*>{f.m_ctlBtn1, f.m_ctlQ, f.m_ctlP})
             EXPECT_EQ(pq != nullptr && pq->IsShown(), row.pq);
         if (row.pq) {
-            EXPECT_EQ(frame->m_ctlBtn1->GetId(), ID_BUTTON1);
-            EXPECT_EQ(frame->m_ctlBtn1->GetLabel(), "Send P/Q");
+            EXPECT_EQ(f.m_ctlBtn1->GetId(), ID_BUTTON1);
+            EXPECT_EQ(f.m_ctlBtn1->GetLabel(), "Send P/Q");
         }
-
-        EXPECT_TRUE(frame->m_ctlOperNO->IsShown());
-        EXPECT_TRUE(frame->m_ctlENG->IsShown());
-        EXPECT_FALSE(frame->m_ctlCODE->IsShown());
-        EXPECT_FALSE(frame->m_ctlSTART2->IsShown());
-        EXPECT_FALSE(frame->m_ctlSTOP2->IsShown());
-        EXPECT_FALSE(frame->m_ctlDATA2->IsShown());
+        for (IclButton* w : {f.m_ctlOperNO, f.m_ctlENG})
+            EXPECT_TRUE(w->IsShown());
+        for (IclButton* w : {f.m_ctlCODE, f.m_ctlSTART2, f.m_ctlSTOP2, f.m_ctlDATA2})
+            EXPECT_FALSE(w->IsShown());
 
         // Relabelled buttons keep their colours: the TR1915/1 "STOP" is the
         // yellow HOLD lamp, its "START" the green ALLOCATE lamp.
         if (row.type != PT_DR) {
-            EXPECT_EQ(frame->m_ctlHOLD->Pane(false).clrOn, wxColour(200, 200, 0));
-            EXPECT_EQ(frame->m_ctlALLOCATE->Pane(false).clrOn, wxColour(0, 255, 0));
-            EXPECT_TRUE(frame->m_ctlSTART->IsSplit());
-            EXPECT_FALSE(frame->m_ctlALLOCATE->IsSplit());
+            EXPECT_EQ(f.m_ctlHOLD->Pane(false).clrOn, wxColour(200, 200, 0));
+            EXPECT_EQ(f.m_ctlALLOCATE->Pane(false).clrOn, wxColour(0, 255, 0));
+            EXPECT_TRUE(f.m_ctlSTART->IsSplit());
+            EXPECT_FALSE(f.m_ctlALLOCATE->IsSplit());
         }
-        if (row.data && wxString(row.data) == "DATA") {
-            EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOff, wxColour(127, 127, 127));
-            EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOn, wxColour(255, 255, 255));
-        }
-        if (row.data && wxString(row.data) == "LOAD") {
-            EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOff, wxColour(0, 127, 0));
-            EXPECT_EQ(frame->m_ctlDATA->Pane(false).clrOn, wxColour(0, 255, 0));
+        if (row.data) {
+            const bool load = wxString(row.data) == "LOAD";
+            EXPECT_EQ(f.m_ctlDATA->Pane(false).clrOff, load ? wxColour(0, 127, 0) : wxColour(127, 127, 127));
+            EXPECT_EQ(f.m_ctlDATA->Pane(false).clrOn, load ? wxColour(0, 255, 0) : wxColour(255, 255, 255));
         }
 
         // Only the readers clear the keep-open flag, a reader-punch its own:
         // the plain reader's byte is part of its reader file name.
-        bool readerClears = (row.type == PT_TR || row.type == PT_CR) && !row.secondUnit;
+        const bool readerClears = (row.type == PT_TR || row.type == PT_CR) && !row.secondUnit;
         EXPECT_EQ(B().m_U.m_cr.m_DiscWhileFileOpen, !readerClears);
         EXPECT_EQ(B().m_U.m_rp.m_DiscWhileFileOpen, !row.secondUnit);
 
-        CloseAndFlush(frame);
-    }
-}
-
-// A tooltip names the label the operator sees, so that a relabelled button
-// says what its handler does; the entry fields say how they are read.
-TEST_F(Faces, EveryShownControlHasATooltipThatNamesItsLabel)
-{
-    for (const FaceRow& row : kFaces) {
-        SCOPED_TRACE(row.what);
-        Publish(row.type, row.periph, row.devTyp);
-        Open();
-        ASSERT_NE(frame->m_share, nullptr);
-        for (wxWindow* w : frame->GetChildren()) {
+        for (wxWindow* w : f.GetChildren()) {
             if (!w->IsShown() || dynamic_cast<wxStaticText*>(w))
                 continue;
-            wxString tip = w->GetToolTipText();
+            const wxString tip = w->GetToolTipText();
             SCOPED_TRACE(tip.ToStdString());
             EXPECT_FALSE(tip.empty()) << "control " << w->GetId();
             wxString label;
-            if (IclButton* b = dynamic_cast<IclButton*>(w)) {
-                if (b != frame->m_ctlOperNO && b != frame->m_ctlCurrFile && b != frame->m_ctlPunchFile)
-                    label = b->Pane(false).text;
-            } else if (wxButton* b = dynamic_cast<wxButton*>(w)) {
-                label = b->GetLabel();
+            if (IclButton* ib = dynamic_cast<IclButton*>(w)) {
+                if (ib != f.m_ctlOperNO && ib != f.m_ctlCurrFile && ib != f.m_ctlPunchFile)
+                    label = ib->Pane(false).text;
+            } else if (wxButton* wb = dynamic_cast<wxButton*>(w)) {
+                label = wb->GetLabel();
             } else if (dynamic_cast<wxTextCtrl*>(w)) {
                 EXPECT_NE(tip.Find("octal"), wxNOT_FOUND);
             }
@@ -454,7 +380,7 @@ TEST_F(Faces, EveryShownControlHasATooltipThatNamesItsLabel)
             }
         }
         if (row.type == PT_CR) {
-            EXPECT_EQ(frame->m_ctlALLOCATE->GetToolTipText(),
+            EXPECT_EQ(f.m_ctlALLOCATE->GetToolTipText(),
                       "ALLOCATE: choose the card deck to read; acts on a started panel");
         }
         CloseAndFlush(frame);
@@ -479,11 +405,8 @@ TEST_F(Faces, DrumHasRedResetOverHotAndGreenStartOverGreySlow)
     EXPECT_EQ(alloc.Pane(false).clrOn, wxColour(0, 255, 0));
     EXPECT_EQ(alloc.Pane(true).clrOff, wxColour(63, 63, 63));
     EXPECT_EQ(alloc.Pane(true).clrOn, wxColour(127, 127, 127));
-
-    // Started from the command line, and still the poll never lights it.
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
-    EXPECT_FALSE(start.IsLit(false));
+    Tick();
+    EXPECT_FALSE(start.IsLit(false)) << "started from the command line, and still the poll never lights it";
 }
 
 TEST_F(Faces, LayoutFitsTheShownControls)
@@ -491,18 +414,13 @@ TEST_F(Faces, LayoutFitsTheShownControls)
     Publish(PT_CR, "CR1912/1");
     Open();
     // Row 2 holds operator number, ENG, the file display and the gauge.
-    wxSize size = frame->GetClientSize();
-    EXPECT_GE(size.x, 4 + 60 + 92 + 4 + 300 + 4 + 160 + 4);
-    wxPoint eng = frame->m_ctlENG->GetPosition();
-    wxPoint file = frame->m_ctlCurrFile->GetPosition();
-    EXPECT_EQ(file.x, eng.x + 92 + 4);
-    EXPECT_EQ(frame->m_ctlOperNO->GetPosition().x, 4);
+    EXPECT_GE(frame->GetClientSize().x, 4 + 60 + 92 + 4 + 300 + 4 + 160 + 4);
+    EXPECT_EQ(frame->m_ctlCurrFile->GetPosition().x, frame->m_ctlENG->GetPosition().x + 92 + 4);
+    EXPECT_EQ(frame->m_ctlOperNO->GetPosition(), wxPoint(4, 4 + 50 + 4));
     EXPECT_EQ(frame->m_ctlSTART->GetPosition(), wxPoint(4, 4));
-    EXPECT_EQ(frame->m_ctlOperNO->GetPosition().y, 4 + 50 + 4);
 }
 
-// ---------------------------------------------------------------------------
-// Lamps
+// ----------------------------------------------------------- Lamps
 
 using Lamps = PanelTest;
 
@@ -527,15 +445,13 @@ TEST_F(Lamps, FollowThePanelState)
         EXPECT_EQ(frame->m_ctlENG->IsLit(false), s.eng);
         EXPECT_EQ(frame->m_ctlCODE->IsLit(false), s.code);
         EXPECT_EQ(frame->m_ctlCODE->IsLit(true), !s.code);
-        // The lower half of START is not the lamp's business.
-        EXPECT_TRUE(frame->m_ctlSTART->IsLit(true));
+        EXPECT_TRUE(frame->m_ctlSTART->IsLit(true)) << "the lower half of START is not the lamp's business";
     }
 }
 
 TEST_F(Lamps, HdHoldLampIsLeftAlone)
 {
-    Publish(PT_HD, "HD2851");
-    Open("-s");
+    Started(PT_HD, "HD2851");
     frame->m_hold = true;
     frame->UpdateLights();
     EXPECT_FALSE(frame->m_ctlHOLD->IsLit(false));
@@ -546,8 +462,7 @@ TEST_F(Lamps, HdHoldLampIsLeftAlone)
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false));
 }
 
-// ---------------------------------------------------------------------------
-// The poll
+// -------------------------------------------------------- The poll
 
 using Poll = PanelTest;
 
@@ -557,8 +472,7 @@ TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
         const char* what;
         BYTE type;
         const char* periph;
-        bool keepOpen;
-        bool kept;
+        bool keepOpen, kept;
         int gauge;  // -1: not looked at
     };
     for (Case c : {Case{"reader", PT_CR, "CR1912/1", false, false, 0},
@@ -566,8 +480,7 @@ TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
                    // On a punch that byte belongs to its file name.
                    Case{"punch", PT_TP, "TP1925/2", true, false, -1}}) {
         SCOPED_TRACE(c.what);
-        Publish(c.type, c.periph);
-        Open("-s");
+        Started(c.type, c.periph);
         frame->m_allocated = true;
         frame->UpdateLights();
         frame->ShowFilename("/data/tape.tp");
@@ -575,8 +488,7 @@ TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
         frame->m_ctlProgress->SetValue(400);
         B().m_U.m_cr.m_DiscWhileFileOpen = c.keepOpen;
         B().m_Disc = true;
-        wxTimerEvent tick(frame->m_timer);
-        frame->OnTimer(tick);
+        Tick();
         EXPECT_FALSE(B().m_Disc);
         EXPECT_FALSE(frame->m_allocated);
         EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, c.kept ? "tape.tp" : "");
@@ -585,7 +497,7 @@ TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
         }
         // The lamps are left alone in the disconnect tick and follow on the next.
         EXPECT_TRUE(frame->m_ctlALLOCATE->IsLit(false));
-        frame->OnTimer(tick);
+        Tick();
         EXPECT_FALSE(frame->m_ctlALLOCATE->IsLit(false));
         CloseAndFlush(frame);
     }
@@ -593,11 +505,9 @@ TEST_F(Poll, DisconnectEndsTheAllocationAndClearsTheFileUnlessAReaderKeepsIt)
 
 TEST_F(Poll, GaugeShowsWhatIsLeftWithinItsRange)
 {
-    Publish(PT_CR, "CR1912/1");
-    Open("-s");
+    Started(PT_CR, "CR1912/1");
     frame->m_allocated = true;
     frame->m_ctlProgress->SetRange(1000);
-    wxTimerEvent tick(frame->m_timer);
     struct Case {
         UINT size, pos;
         int value;
@@ -606,7 +516,7 @@ TEST_F(Poll, GaugeShowsWhatIsLeftWithinItsRange)
                    Case{0, 1, 0}, Case{0x90000000u, 0, 0}}) {
         B().m_U.m_cr.m_Filesize = c.size;
         B().m_U.m_cr.m_FilePosition = c.pos;
-        frame->OnTimer(tick);
+        Tick();
         EXPECT_EQ(frame->m_ctlProgress->GetValue(), c.value) << c.size << " " << c.pos;
     }
     // Not allocated: the gauge stays.
@@ -614,7 +524,7 @@ TEST_F(Poll, GaugeShowsWhatIsLeftWithinItsRange)
     B().m_U.m_cr.m_FilePosition = 900;
     B().m_U.m_cr.m_Filesize = 1000;
     frame->m_ctlProgress->SetValue(555);
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_EQ(frame->m_ctlProgress->GetValue(), 555);
 }
 
@@ -623,13 +533,12 @@ TEST_F(Poll, StartMinimisedIconisesOnceMoreWhenTheHostIsFirstUp)
     Publish(PT_CP).m_HostUp = false;
     Open("-m");
     EXPECT_EQ(frame->IconizeRequests(), 1);
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_EQ(frame->IconizeRequests(), 1);
     B().m_HostUp = true;
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_EQ(frame->IconizeRequests(), 2);
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_EQ(frame->IconizeRequests(), 2);
 }
 
@@ -637,8 +546,7 @@ TEST_F(Poll, HostDownWithoutCloseKeepsPolling)
 {
     Publish(PT_CP).m_HostUp = false;
     Open("-s");
-    wxTimerEvent tick(frame->m_timer);
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_TRUE(frame->m_timer.IsRunning());
     EXPECT_NE(frame->m_share, nullptr);
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false));
@@ -653,27 +561,25 @@ TEST_F(Poll, AWithdrawnBlockDetachesThePanelUntilTheHostPublishesItAgain)
     frame->ShowFilename("/data/deck.txt");
     frame->UpdateLights();
     const void* old = frame->m_share;
-    wxTimerEvent tick(frame->m_timer);
     block->Unlink();
     for (int i = 0; i < 9; ++i)
-        frame->OnTimer(tick);
+        Tick();
     EXPECT_FALSE(frame->HostGone()) << "looked up once a second, not at every tick";
-    frame->OnTimer(tick);
+    Tick();
     ASSERT_TRUE(frame->HostGone());
     EXPECT_EQ(frame->GetTitle(), "U07 - CR1911/1 (host gone)");
     for (IclButton* lamp : {frame->m_ctlSTART, frame->m_ctlALLOCATE}) {
         EXPECT_FALSE(lamp->IsLit(false));
         EXPECT_FALSE(lamp->IsLit(true));
     }
-    wxCommandEvent stop = Press(ID_STOP);
-    frame->ProcessWindowEvent(stop);
+    Click(ID_STOP);
     EXPECT_EQ(watch.beeps, 1);
     EXPECT_TRUE(frame->m_started) << "and did nothing else";
-    frame->OnTimer(tick);
+    Tick();
     EXPECT_TRUE(frame->HostGone());
 
     Publish(PT_CR, "CR1911/1", PT_NONE, 9);
-    frame->OnTimer(tick);
+    Tick();
     ASSERT_FALSE(frame->HostGone());
     EXPECT_TRUE(IsMappedFrom(frame->m_share, block->Name()));
     EXPECT_FALSE(IsMappedFrom(old, block->Name())) << "the old block is released";
@@ -691,12 +597,10 @@ TEST_F(Poll, AWithdrawnBlockClosesThePanelWhenTheHostAsksPanelsToClose)
     Started(PT_CP);
     B().m_CloseOnHostDown = true;
     block->Unlink();
-    wxTimerEvent tick(frame->m_timer);
     for (int i = 0; i < 10; ++i)
-        frame->OnTimer(tick);
+        Tick();
     EXPECT_EQ(frame->m_share, nullptr);
-    for (int i = 0; i < 50 && frame; ++i)
-        Pump(5);
+    PumpUntilGone(frame);
     EXPECT_FALSE(frame);
     EXPECT_TRUE(watch.exits.empty());
 }
@@ -711,58 +615,45 @@ TEST_F(Poll, ARequestTheHostLeavesPendingShowsUntilTheWaitEnds)
     later.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         titleDuring = frame->GetTitle();
         cursorDuring = frame->GetCursor().IsOk() ? frame->GetCursor().GetCursor() : nullptr;
-        wxCommandEvent stop = Press(ID_STOP);
-        frame->ProcessWindowEvent(stop);
+        Click(ID_STOP);
     });
     later.StartOnce(700);
-    wxCommandEvent allocate = Press(ID_ALLOCATE);
-    frame->ProcessWindowEvent(allocate);  // returns once STOP has ended the wait
+    Click(ID_ALLOCATE);  // returns once STOP has ended the wait
     EXPECT_EQ(titleDuring, "U07 - CP2151 (waiting for the host)");
     EXPECT_EQ(cursorDuring, wxCursor(wxCURSOR_ARROWWAIT).GetCursor());
     EXPECT_EQ(frame->GetTitle(), "U07 - CP2151");
     EXPECT_FALSE(frame->GetCursor().IsOk());
 }
 
-// ---------------------------------------------------------------------------
-// What decides about a block published again
+// ---------------------- What decides about a block published again
 
 TEST(JudgeReattach, ResumesOnlyTheSamePeripheralInAUsableBlock)
 {
     const DekPeripheral was{PT_CR, "CR1911/1", PT_NONE};
-    struct Case {
-        const char* what;
-        std::function<void(S_SHAREBASE&)> change;
-        size_t mapped;
-        DekReattach verdict;
-    };
     const size_t whole = sizeof(S_SHAREBASE);
-    for (const Case& c : {
-             Case{"the same", [](S_SHAREBASE&) {}, whole, DekReattach::Resume},
-             Case{"another operator number", [](S_SHAREBASE& b) { b.m_OpsNo = 12; }, whole, DekReattach::Resume},
-             Case{"another model", [](S_SHAREBASE& b) { strcpy(b.m_Periph, "CR1912/1"); }, whole,
-                  DekReattach::Changed},
-             Case{"another device code", [](S_SHAREBASE& b) { b.m_DevTyp = PT_SC7930; }, whole,
-                  DekReattach::Changed},
-             Case{"another type", [](S_SHAREBASE& b) { b.m_PeriType = PT_LP; }, whole, DekReattach::Changed},
-             Case{"a type without a panel", [](S_SHAREBASE& b) { b.m_PeriType = PT_MT; }, whole,
-                  DekReattach::Unsupported},
-             Case{"another version", [](S_SHAREBASE& b) { b.m_Version = 0x89000070; }, whole, DekReattach::Refuse},
-             Case{"a size beyond the object", [](S_SHAREBASE& b) { b.m_SharedAreaSize = whole + 1; }, whole,
-                  DekReattach::Refuse},
-         }) {
+    const std::tuple<const char*, std::function<void(S_SHAREBASE&)>, DekReattach> cases[] = {
+        {"the same", [](S_SHAREBASE&) {}, DekReattach::Resume},
+        {"another operator number", [](S_SHAREBASE& b) { b.m_OpsNo = 12; }, DekReattach::Resume},
+        {"another model", [](S_SHAREBASE& b) { strcpy(b.m_Periph, "CR1912/1"); }, DekReattach::Changed},
+        {"another device code", [](S_SHAREBASE& b) { b.m_DevTyp = PT_SC7930; }, DekReattach::Changed},
+        {"another type", [](S_SHAREBASE& b) { b.m_PeriType = PT_LP; }, DekReattach::Changed},
+        {"a type without a panel", [](S_SHAREBASE& b) { b.m_PeriType = PT_MT; }, DekReattach::Unsupported},
+        {"another version", [](S_SHAREBASE& b) { b.m_Version = 0x89000070; }, DekReattach::Refuse},
+        {"a size beyond the object", [=](S_SHAREBASE& b) { b.m_SharedAreaSize = whole + 1; }, DekReattach::Refuse},
+    };
+    for (const auto& [what, change, verdict] : cases) {
         auto now = std::make_unique<S_SHAREBASE>();
         now->m_Version = SHAREBASE_VERSION;
         now->m_SharedAreaSize = whole;
         now->m_PeriType = PT_CR;
         strcpy(now->m_Periph, "CR1911/1");
         now->m_DevTyp = PT_NONE;
-        c.change(*now);
-        EXPECT_EQ(JudgeReattach(was, *now, c.mapped), c.verdict) << c.what;
+        change(*now);
+        EXPECT_EQ(JudgeReattach(was, *now, whole), verdict) << what;
     }
 }
 
-// ---------------------------------------------------------------------------
-// One panel per peripheral
+// ---------------------------------------- One panel per peripheral
 
 TEST(PeerKey, DistinctPanelsNeverShareAKey)
 {
@@ -783,10 +674,7 @@ TEST(PeerLink, ALockLeftByAKilledPanelDoesNotStandInTheWay)
         // that is no panel.
         ChildProcess other;
         ASSERT_TRUE(other.Start({"/bin/sleep", "30"}));
-        {
-            std::ofstream lock(path.fn_str());
-            lock << other.Pid();
-        }
+        std::ofstream(path.fn_str()) << other.Pid();
         chmod(path.fn_str(), 0600);
         EXPECT_EQ(link.ClaimPeripheral(), DekPeerLink::Claim::First);
         EXPECT_TRUE(wxFileExists(path));
@@ -794,22 +682,31 @@ TEST(PeerLink, ALockLeftByAKilledPanelDoesNotStandInTheWay)
     EXPECT_FALSE(wxFileExists(path)) << "removed with the claim";
 }
 
-// ---------------------------------------------------------------------------
-// Close and placement
+// --------------------------------------------- Close and placement
 
 using Placement = PanelTest;
 
-TEST_F(Placement, IsRestoredWhereTheWindowWasClosed)
+TEST_F(Placement, CloseReleasesTheBlockStopsTheTimerIsNeverVetoedAndStoresThePlace)
 {
     Publish(PT_CP);
     Open();
+    ASSERT_TRUE(frame->m_timer.IsRunning());
     frame->Move(123, 77);
-    CloseAndFlush(frame);
-    EXPECT_FALSE(frame);
+    const void* mapped = frame->m_share;
+    EXPECT_TRUE(IsMapped(mapped));
+    wxCloseEvent close(wxEVT_CLOSE_WINDOW, frame->GetId());
+    close.SetCanVeto(true);
+    close.SetEventObject(frame);
+    frame->GetEventHandler()->ProcessEvent(close);
+    EXPECT_FALSE(close.GetVeto());
+    EXPECT_EQ(frame->m_share, nullptr);
+    EXPECT_FALSE(frame->m_timer.IsRunning());
+    PumpUntilGone(frame);
+    EXPECT_FALSE(frame) << "the default processing destroyed the frame";
 
     Publish(PT_CP);
     Open();
-    EXPECT_EQ(frame->GetPosition(), wxPoint(123, 77));
+    EXPECT_EQ(frame->GetPosition(), wxPoint(123, 77)) << "restored where it was closed";
 }
 
 // A real window on the test's one display: negative coordinates are no
@@ -819,21 +716,16 @@ TEST_F(Placement, AStoredPositionPutsTheWholeWindowOnTheDisplay)
 {
     enum Where { Default, AsStored, InTheCorner };
     const wxRect screen = wxDisplay(0u).GetClientArea();
-    const wxString key = wxString::Format("Placement/Id-%u-%u", m_machine, m_chan);
     const std::pair<wxPoint, Where> cases[] = {
-        {{-1, 200}, Default},
-        {{300, -5}, Default},
-        {{0, 0}, AsStored},
-        {{40, 30}, AsStored},
-        {{screen.width - 100, screen.height - 20}, InTheCorner},
-        {{100000, 100000}, InTheCorner},
+        {{-1, 200}, Default}, {{300, -5}, Default}, {{0, 0}, AsStored}, {{40, 30}, AsStored},
+        {{screen.width - 100, screen.height - 20}, InTheCorner}, {{100000, 100000}, InTheCorner},
     };
     for (const auto& [stored, where] : cases) {
         SCOPED_TRACE(testing::Message() << stored.x << "," << stored.y);
         {
             wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-            cfg.Write(key + "/x", long(stored.x));
-            cfg.Write(key + "/y", long(stored.y));
+            cfg.Write(PlacementKey() + "/x", long(stored.x));
+            cfg.Write(PlacementKey() + "/y", long(stored.y));
         }
         Publish(PT_CP);
         Open();
@@ -861,41 +753,18 @@ TEST(PlacedPosition, OntoTheDisplayHoldingMostOfTheWindowWhole)
         wxSize size;
         wxPoint placed;
     } cases[] = {
-        {{100, 100}, panel, {100, 100}},      // wholly on the left display
-        {{0, 0}, panel, {0, 24}},             // the top-left corner, below the bar
-        {{1100, 300}, panel, {1280, 300}},    // more of it on the right display
-        {{1200, 1000}, panel, {1280, 894}},   // the same, low down
+        {{100, 100}, panel, {100, 100}},         // wholly on the left display
+        {{0, 0}, panel, {0, 24}},                // the top-left corner, below the bar
+        {{1100, 300}, panel, {1280, 300}},       // more of it on the right display
+        {{1200, 1000}, panel, {1280, 894}},      // the same, low down
         {{1300, 100}, {400, 300}, {1300, 256}},  // corner on no display, most of it on the right
         {{1400, 300}, {1500, 900}, {1280, 256}}, // larger than the display: its top-left corner shows
         {{100000, 100000}, panel, {1904, 894}},  // far off: the nearest display
         {{0x7FFFFFFF, 0x7FFFFFFF}, panel, {1904, 894}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.stored.x << "," << c.stored.y);
-        EXPECT_EQ(PlacedPosition(c.stored, c.size, displays), c.placed);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(PlacedPosition(c.stored, c.size, displays), c.placed) << c.stored.x << "," << c.stored.y;
     EXPECT_EQ(PlacedPosition({1200, 1000}, panel, {{0, 0, 1280, 1024}}), wxPoint(880, 894)) << "one display";
-}
-
-TEST_F(Placement, CloseReleasesTheBlockAndStopsTheTimerAndIsNeverVetoed)
-{
-    Publish(PT_CP);
-    Open();
-    ASSERT_TRUE(frame->m_timer.IsRunning());
-    frame->Move(50, 60);
-    wxWeakRef<DekFrame> ref(frame);
-    const void* mapped = frame->m_share;
-    EXPECT_TRUE(IsMapped(mapped));
-    wxCloseEvent close(wxEVT_CLOSE_WINDOW, frame->GetId());
-    close.SetCanVeto(true);
-    close.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(close);
-    EXPECT_FALSE(close.GetVeto());
-    EXPECT_EQ(frame->m_share, nullptr);
-    EXPECT_FALSE(frame->m_timer.IsRunning());
-    for (int i = 0; i < 50 && ref; ++i)
-        Pump(5);
-    EXPECT_FALSE(ref) << "the default processing destroyed the frame";
 }
 
 TEST_F(Placement, ANeverAttachedPanelStoresItsPositionAndReleasesNothing)
@@ -904,9 +773,8 @@ TEST_F(Placement, ANeverAttachedPanelStoresItsPositionAndReleasesNothing)
     frame->Move(11, 22);
     CloseAndFlush(frame);
     EXPECT_FALSE(frame);
-    wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-    EXPECT_EQ(cfg.ReadLong("Placement/Id-0-0/x", -1), 11);
-    EXPECT_EQ(cfg.ReadLong("Placement/Id-0-0/y", -1), 22);
+    EXPECT_EQ(StoredLong("Placement/Id-0-0/x"), 11);
+    EXPECT_EQ(StoredLong("Placement/Id-0-0/y"), 22);
 }
 
 }  // namespace
