@@ -1,6 +1,7 @@
 // The running dek-devhost where no end-to-end run goes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -156,7 +157,9 @@ TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
     EXPECT_NE(line.find("size=" + std::to_string(deck.size())), std::string::npos) << line;
     ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition > 0; }));
+    const auto start = Clock::now();
     UINT pos = b->m_U.m_cr.m_FilePosition;
+    const long left = std::count(deck.begin() + pos, deck.end(), '\n');
     EXPECT_LT(pos, deck.size()) << "the deck went through far too fast";
     EXPECT_EQ(deck[pos - 1], '\n') << "position is not at the end of a card";
 
@@ -177,6 +180,8 @@ TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
     EXPECT_NE(line.find("position=" + std::to_string(held)), std::string::npos) << line;
     EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
     ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    // A lower bound that load cannot break: at most twice the asked rate.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 25 * (left - 1));
     EXPECT_TRUE(b->m_Disc);
     EXPECT_EQ(b->m_U.m_cr.m_FilePosition, deck.size());
     EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
