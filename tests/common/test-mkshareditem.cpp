@@ -36,8 +36,7 @@ TEST(SharedAreaName, FormatsWithMinimumWidthsAndRespectsTheBuffer)
     EXPECT_EQ(buf[10], '#');
 }
 
-// Stores `text` into `field` of a block filled with 0x5A and checks the cut,
-// the zero fill and both neighbouring bytes.
+// Checks the cut, the zero fill and both neighbouring bytes.
 template <size_t N>
 void ExpectStoredWithinItsField(S_SHAREBASE* b, char (&field)[N], const std::string& text, size_t kept)
 {
@@ -83,22 +82,6 @@ TEST(OpenSharedArea, AttachesToAPublishedBlockAndSeesItsWrites)
     EXPECT_TRUE(host.Block()->m_Hold);
     SAUtils::ReleaseSharedArea(p, mapped);
     EXPECT_FALSE(IsMapped(p));
-
-    std::string slashed = "/" + host.Name();
-    p = SAUtils::OpenPeripheralSharedArea(slashed.c_str());
-    ASSERT_NE(p, nullptr);
-    SAUtils::ReleaseSharedArea(p, p->m_SharedAreaSize);
-}
-
-TEST(OpenSharedArea, MapsTheWholeObjectWhenTheHostMadeItLarger)
-{
-    UINT machine = UniqueMachineNumber();
-    TestBlock host(machine, 9, 40960);
-    size_t mapped = 0;
-    PSHAREBASE p = SAUtils::OpenPeripheralSharedArea(host.Name().c_str(), &mapped);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(mapped, 40960u);
-    SAUtils::ReleaseSharedArea(p, mapped);
 }
 
 TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
@@ -128,8 +111,6 @@ TEST(OpenSharedArea, RefusesWhatIsNotAWholeValidBlock)
     EXPECT_EQ(mappings, 1u) << "only the test's own mapping of the refused object remains";
 }
 
-// A panel notices a restarted host by its block's identity: the name refers
-// to the mapped object until the host withdraws it or publishes a new one.
 TEST(SharedAreaIdentity, TheNameRefersToTheMappedObjectUntilWithdrawnOrReplaced)
 {
     UINT machine = UniqueMachineNumber();
@@ -222,8 +203,7 @@ void PreviousHandler(int, siginfo_t* info, void*)
     siglongjmp(g_backFromPrevious, 1);
 }
 
-// Reads the first word of a truncated mapping; true when the previous
-// handler got the fault with the fault's own code and address.
+// True when the previous handler got the fault's own code and address.
 bool PreviousHandlerSeesTheFault(const unsigned char* addr)
 {
     if (sigsetjmp(g_backFromPrevious, 1) == 0) {
@@ -233,9 +213,7 @@ bool PreviousHandlerSeesTheFault(const unsigned char* addr)
     return g_previousSaw.si_code == BUS_ADRERR && g_previousSaw.si_addr == addr;
 }
 
-// With a handler in place before the guard: a fault outside the guarded
-// blocks reaches it with the fault's own information, and the guard still
-// serves its blocks afterwards.
+// A fault outside guarded blocks reaches the earlier handler; the guard stays.
 bool FaultReachesThePreviousHandler()
 {
     struct sigaction sa;
@@ -265,8 +243,7 @@ bool FaultReachesThePreviousHandler()
 
 TEST(SharedAreaGuardDeathTest, FaultsOutsideGuardedBlocksGoToThePreviousHandler)
 {
-    // "threadsafe": the child is a fresh process, so the handler goes in
-    // before the guard. Its blocks are its own and removed before it exits.
+    // "threadsafe": a fresh child, so the handler goes in before the guard.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(_exit(FaultReachesThePreviousHandler() ? 3 : 4), ::testing::ExitedWithCode(3), "");
 }

@@ -1,7 +1,7 @@
-// The running dek-devhost, driven through its standard input and watched
-// through its shared blocks and its standard output, as a panel sees it.
+// The running dek-devhost where no end-to-end run goes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -9,9 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include "mkshareditem.h"
@@ -56,7 +54,6 @@ protected:
         ASSERT_NE(mkdtemp(dir), nullptr);
         m_root = dir;
         std::filesystem::create_directories(m_root + "/data");
-        std::filesystem::create_directories(m_root + "/Formatloops");
     }
 
     void TearDown() override
@@ -80,8 +77,7 @@ protected:
         return std::string("/") + name;
     }
 
-    // With --exit-on-eof unless `stayAtEof`: a host whose test has gone
-    // away ends and removes its objects.
+    // With --exit-on-eof: a host whose test has gone ends and cleans up.
     std::vector<std::string> HostArgs(const std::vector<std::string>& periphs, bool stayAtEof = false) const
     {
         std::vector<std::string> args = {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root,
@@ -111,8 +107,7 @@ protected:
         return b;
     }
 
-    // Raises a request flag as a panel does and waits for the host to clear
-    // it.
+    // Raises a request flag and waits for the host to clear it.
     static bool Request(volatile bool& flag, int ms = 3000)
     {
         flag = true;
@@ -141,56 +136,6 @@ protected:
     std::vector<std::pair<PSHAREBASE, size_t>> m_maps;
 };
 
-TEST_F(DevHostRun, VersionWordAppearsOnlyOnAWholeFilledObject)
-{
-    std::vector<std::string> periphs;
-    for (UINT ch = 4; ch <= 7; ++ch)
-        periphs.push_back(std::to_string(ch) + ":CR:CR1911/1");
-    std::vector<std::string> args = HostArgs(periphs);
-    args.push_back("--publish-pause-ms");
-    args.push_back("20");
-    ASSERT_TRUE(m_host.Start(args));
-    int unsized = 0, unversioned = 0, valid = 0;
-    std::set<UINT> done;
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (done.size() < 4 && Clock::now() < deadline) {
-        for (UINT ch = 4; ch <= 7; ++ch) {
-            int fd = shm_open(PosixName(ch).c_str(), O_RDONLY, 0);
-            if (fd < 0)
-                continue;
-            struct stat st;
-            bool sized = fstat(fd, &st) == 0 && st.st_size > 0;
-            void* p = sized ? mmap(nullptr, st.st_size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
-            close(fd);
-            if (p == MAP_FAILED) {
-                ++unsized;
-                continue;
-            }
-            const S_SHAREBASE* b = static_cast<const S_SHAREBASE*>(p);
-            if (*reinterpret_cast<const volatile UINT*>(&b->m_Version) == SHAREBASE_VERSION) {
-                ++valid;
-                done.insert(ch);
-                EXPECT_EQ(static_cast<size_t>(st.st_size), sizeof(S_SHAREBASE)) << ch;
-                EXPECT_EQ(b->m_SharedAreaSize, sizeof(S_SHAREBASE)) << ch;
-                EXPECT_EQ(b->m_OpsNo, ch);
-                EXPECT_TRUE(b->m_HostUp) << "a panel attaching now would take the host for down";
-            } else {
-                ++unversioned;
-                EXPECT_EQ(static_cast<size_t>(st.st_size), sizeof(S_SHAREBASE)) << "sized in steps";
-            }
-            munmap(p, st.st_size);
-        }
-    }
-    EXPECT_EQ(done.size(), 4u);
-    EXPECT_GT(unsized, 0) << "never saw an object before it was sized";
-    EXPECT_GT(unversioned, 0) << "never saw a sized object before its version word";
-    EXPECT_TRUE(m_host.WaitForLine("ready", kLineTimeoutMs));
-}
-
-// One card reader through a whole life: sized before the acknowledgement,
-// read card by card, paused off line, disconnected with its file open and
-// resumed, kept open at the end, replaced by a fresh panel's file, and ended
-// for good once the host no longer keeps files open.
 TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
 {
     std::string deck;
@@ -212,17 +157,11 @@ TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
     EXPECT_NE(line.find("size=" + std::to_string(deck.size())), std::string::npos) << line;
     ASSERT_TRUE(WaitUntil([b] { return b->m_U.m_cr.m_FilePosition > 0; }));
+    const auto start = Clock::now();
     UINT pos = b->m_U.m_cr.m_FilePosition;
+    const long left = std::count(deck.begin() + pos, deck.end(), '\n');
     EXPECT_LT(pos, deck.size()) << "the deck went through far too fast";
     EXPECT_EQ(deck[pos - 1], '\n') << "position is not at the end of a card";
-
-    // STOP on the panel takes the unit off line: the reader pauses.
-    b->m_Oper = false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    UINT stopped = b->m_U.m_cr.m_FilePosition;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(b->m_U.m_cr.m_FilePosition, stopped);
-    b->m_Oper = true;
 
     line = Command("disc 5", "disc 5 command");
     EXPECT_NE(line.find("open=1"), std::string::npos) << line;
@@ -241,6 +180,8 @@ TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
     EXPECT_NE(line.find("position=" + std::to_string(held)), std::string::npos) << line;
     EXPECT_FALSE(b->m_U.m_cr.m_DiscWhileFileOpen);
     ASSERT_TRUE(m_host.WaitForLine("disc 5 end", kLineTimeoutMs));
+    // A lower bound that load cannot break: at most twice the asked rate.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 25 * (left - 1));
     EXPECT_TRUE(b->m_Disc);
     EXPECT_EQ(b->m_U.m_cr.m_FilePosition, deck.size());
     EXPECT_TRUE(b->m_U.m_cr.m_DiscWhileFileOpen);
@@ -270,8 +211,6 @@ TEST_F(DevHostRun, CardReaderServesItsFileCardByCardAndKeepsItOpenWhenAsked)
     EXPECT_TRUE(b->m_Disc) << "the host must leave the event for the panel";
 }
 
-// A card reader's HOLD on a file kept open closes it; here through the
-// reader-punch's own counters.
 TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
 {
     std::string path = WriteFile("data/tape.tpe", std::string(300, 'x'));
@@ -304,111 +243,6 @@ TEST_F(DevHostRun, ReaderPunchServesItsReaderAndItsPunchEachOnItsOwnFields)
     std::string line;
     ASSERT_TRUE(m_host.WaitForLine("served 6 closefile", kLineTimeoutMs, &line));
     EXPECT_NE(line.find("file=" + path), std::string::npos) << line;
-}
-
-TEST_F(DevHostRun, IgnoredRequestsStayRaisedAndReportTheDataOfTheirRise)
-{
-    StartHost({"30:40::devtyp=PT_PT_LONGBLOCK"});
-    PSHAREBASE b = Attach(30);
-    ASSERT_NE(b, nullptr);
-    Command("ignore 30", "ok ignore");
-    b->m_U.m_pt.Q = 511;
-    b->m_U.m_pt.P = 3;
-    *const_cast<volatile bool*>(&b->m_U.m_pt.B) = true;
-    std::string line;
-    ASSERT_TRUE(m_host.WaitForLine("pending 30 pq", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "pending 30 pq q=511 p=3");
-    b->m_U.m_pt.Q = 1;  // changed after the rise: not what the host reports
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(*const_cast<volatile bool*>(&b->m_U.m_pt.B)) << "an ignored request was acknowledged";
-    m_host.WriteLine("ack 30");
-    ASSERT_TRUE(m_host.WaitForLine("served 30 pq", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 30 pq q=511 p=3");
-    EXPECT_TRUE(WaitUntil([b] { return !*const_cast<volatile bool*>(&b->m_U.m_pt.B); }));
-}
-
-TEST_F(DevHostRun, OutputFormatLoopAndDrumRequests)
-{
-    WriteFile("Formatloops/std.ini", "[loop]\n");
-    StartHost({"9:TP:TP1925/1", "10:LP", "11:DR::drums=3", "12:HD"});
-    PSHAREBASE tp = Attach(9);
-    PSHAREBASE lp = Attach(10);
-    PSHAREBASE dr = Attach(11);
-    ASSERT_TRUE(tp && lp && dr);
-    EXPECT_EQ(dr->m_U.m_dr.m_nDrums, 3u);
-
-    SAUtils::StoreFieldText(tp->m_U.m_tp.m_Filename, "data/out.tpe");
-    ASSERT_TRUE(Request(tp->m_Allocate));
-    std::string line;
-    ASSERT_TRUE(m_host.WaitForLine("served 9 allocate", kLineTimeoutMs, &line));
-    EXPECT_NE(line.find("file=data/out.tpe"), std::string::npos) << line;
-    struct stat st;
-    EXPECT_EQ(stat((m_root + "/data/out.tpe").c_str(), &st), 0) << "nothing written under the root";
-
-    SAUtils::StoreFieldText(tp->m_U.m_tp.m_Filename, "../escape.tpe");
-    ASSERT_TRUE(Request(tp->m_Allocate));
-    ASSERT_TRUE(m_host.WaitForLine("served 9 allocate", kLineTimeoutMs, &line));
-    EXPECT_NE(line.find("error="), std::string::npos) << line;
-    EXPECT_NE(stat((m_root + "/../escape.tpe").c_str(), &st), 0);
-
-    lp->m_U.m_lp.m_IsDevice = true;
-    SAUtils::StoreFieldText(lp->m_U.m_lp.m_Filename, "PRN");  // a chosen DEV_PRN
-    ASSERT_TRUE(Request(lp->m_Allocate));
-    ASSERT_TRUE(m_host.WaitForLine("served 10 allocate", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 10 allocate file=PRN isdevice=1 device=1");
-    EXPECT_NE(stat((m_root + "/PRN").c_str(), &st), 0) << "a device name is not a file";
-
-    SAUtils::StoreFieldText(lp->m_U.m_lp.m_FormatLoopName, "std.ini");
-    ASSERT_TRUE(Request(lp->m_U.m_lp.m_LoadFormatLoop));
-    ASSERT_TRUE(m_host.WaitForLine("served 10 formatloop", kLineTimeoutMs, &line));
-    EXPECT_EQ(line, "served 10 formatloop name=std.ini found=1");
-
-    ASSERT_TRUE(Request(dr->m_Allocate));
-    EXPECT_TRUE(dr->m_Oper);
-    ASSERT_TRUE(Request(dr->m_Hold));
-    EXPECT_FALSE(dr->m_Oper);
-    Command("oper off 11", "ok oper");
-    ASSERT_TRUE(Request(dr->m_Allocate));
-    EXPECT_FALSE(dr->m_Oper) << "the host's answer was not in place before the acknowledgement";
-    ASSERT_TRUE(m_host.WaitForLine("served 11 allocate oper=0", kLineTimeoutMs));
-}
-
-TEST_F(DevHostRun, CommandsSetFieldsAndHostStateAndPublishAtRunTime)
-{
-    StartHost({"5:CR:CR1911/1"});
-    PSHAREBASE b = Attach(5);
-    ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(b->m_CloseOnHostDown);
-    Command("set 5 m_Periph TR1915/1", "ok set");
-    EXPECT_EQ(SAUtils::FieldText(b->m_Periph), "TR1915/1");
-    EXPECT_EQ(Command("get 5 m_Filesize", "value 5"), "value 5 m_U.m_cr.m_Filesize 0");
-    EXPECT_EQ(Command("set 5 m_Nothing 1", "error"), "error no field m_Nothing in this block");
-    Command("closeonhostdown off 5", "ok closeonhostdown");
-    EXPECT_FALSE(b->m_CloseOnHostDown);
-    Command("down", "ok down");
-    EXPECT_FALSE(b->m_HostUp);
-    Command("up 5", "ok up");
-    EXPECT_TRUE(b->m_HostUp);
-
-    Command("publish 21:MX:SC7930:lines=2", "published 21");
-    PSHAREBASE mx = Attach(21);
-    ASSERT_NE(mx, nullptr);
-    EXPECT_EQ(mx->m_U.m_mx.m_nLines, 2u);
-    EXPECT_EQ(Command("list", "channels"), "channels 5 21");
-
-    // Withdrawal removes the name; a panel still mapped sees the host down.
-    Command("withdraw 21", "withdrawn 21");
-    EXPECT_FALSE(ObjectExists(PosixName(21)));
-    EXPECT_FALSE(mx->m_HostUp);
-    EXPECT_EQ(Command("withdraw 21", "error"), "error channel 21 is not published");
-
-    // Truncation cuts the object under its mappings, then removes the name.
-    Command("publish 22:TP", "published 22");
-    PSHAREBASE tp = Attach(22);
-    ASSERT_NE(tp, nullptr);
-    Command("truncate 22 4096", "withdrawn 22");
-    EXPECT_FALSE(ObjectExists(PosixName(22)));
-    EXPECT_FALSE(SAUtils::IsSharedAreaIntact(tp));
 }
 
 TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
@@ -453,32 +287,6 @@ TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
     }
     replay.WriteLine("quit");
     ASSERT_TRUE(replay.Wait(5000));
-}
-
-// SIGTERM, SIGINT and, when asked, the end of input end the host with
-// status 0 and every object removed; without --exit-on-eof it stays.
-TEST_F(DevHostRun, SignalsAndEndOfInputEndTheHostCleanly)
-{
-    for (int end : {SIGTERM, SIGINT, 0}) {
-        ChildProcess host;
-        ASSERT_TRUE(host.Start(HostArgs({"5:CR", "9:TP", "11:MX"})));
-        ASSERT_TRUE(host.WaitForLine("ready", kLineTimeoutMs));
-        EXPECT_TRUE(ObjectExists(PosixName(9)));
-        if (end != 0)
-            ASSERT_TRUE(host.Signal(end));
-        else
-            host.CloseStdin();
-        ASSERT_TRUE(host.Wait(5000));
-        EXPECT_EQ(host.ExitStatus(), 0) << "signal " << end;
-        for (UINT ch : {5u, 9u, 11u})
-            EXPECT_FALSE(ObjectExists(PosixName(ch))) << "signal " << end << " channel " << ch;
-    }
-    ChildProcess stays;
-    ASSERT_TRUE(stays.Start(HostArgs({"5:CR"}, true)));
-    ASSERT_TRUE(stays.WaitForLine("ready", kLineTimeoutMs));
-    stays.CloseStdin();
-    EXPECT_FALSE(stays.Wait(300));
-    EXPECT_TRUE(ObjectExists(PosixName(5)));
 }
 
 TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2AtStartAndAtRunTime)

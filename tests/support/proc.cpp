@@ -61,8 +61,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
     args.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        // A test that dies must not leave its child running (and holding
-        // shared objects): the child is told to end with it.
+        // A child must not outlive a test that dies (it may hold shared objects).
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);

@@ -1,5 +1,4 @@
-// A child process for tests: started with pipes on its standard input,
-// output and error, read line by line with time limits, and always reaped.
+// A test's child process on pipes, read line by line with time limits, always reaped.
 #pragma once
 #include <string>
 #include <sys/types.h>
@@ -13,19 +12,16 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts argv[0] (a path) with the arguments argv[1..]. False if the
-    // pipes or the fork fail; an exec failure shows as exit status 127.
+    // Starts argv[0] (a path); an exec failure shows as exit status 127.
     bool Start(const std::vector<std::string>& argv);
 
     // Writes `line` and a newline to the child's standard input.
     bool WriteLine(const std::string& line);
     void CloseStdin();
 
-    // The next line of standard output, waiting at most `timeoutMs`. False
-    // on time-out or end of output.
+    // The next line of standard output; false on time-out or end of output.
     bool ReadLine(std::string* line, int timeoutMs);
-    // Reads lines until one starts with `prefix`; that line goes to `line`
-    // (if given). False on time-out or end of output.
+    // Reads lines until one starts with `prefix`; false on time-out or end.
     bool WaitForLine(const std::string& prefix, int timeoutMs, std::string* line = nullptr);
     // What the child has written to standard error so far.
     std::string Stderr();
@@ -40,8 +36,7 @@ public:
     pid_t Pid() const { return m_pid; }
 
 private:
-    // Moves what the pipes hold into the buffers, waiting at most
-    // `timeoutMs` for something to arrive.
+    // Drains the pipes, waiting at most `timeoutMs` for something to arrive.
     void Pump(int timeoutMs);
     bool Reap(bool block);
 

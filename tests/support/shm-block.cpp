@@ -97,7 +97,6 @@ bool HasMappingExactly(const void* addr, size_t len)
     uintptr_t a = reinterpret_cast<uintptr_t>(addr);
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     size_t rounded = (len + page - 1) / page * page;
-    // Neighbouring mappings with the same attributes are merged in the
-    // listing, so a mapping that starts here may end later, never earlier.
+    // Alike neighbours merge in the listing: a mapping may end later, not earlier.
     return !MappingLineAt(a, &lo, &hi).empty() && lo == a && hi - lo >= rounded;
 }

@@ -8,8 +8,7 @@ UINT UniqueMachineNumber();
 
 class TestBlock {
 public:
-    // Creates /SHMEM_<machine>_<channel> of `size` bytes. When `valid`, the
-    // header gets the version word and m_SharedAreaSize (the version last).
+    // Creates /SHMEM_<machine>_<channel>; `valid`: the version word goes in last.
     TestBlock(UINT machine, UINT channel, size_t size = sizeof(S_SHAREBASE), bool valid = true);
     ~TestBlock();
     TestBlock(const TestBlock&) = delete;
@@ -32,9 +31,7 @@ private:
     bool m_linked = false;
 };
 
-// True when some mapping of this process lies at `addr` (from /proc/self/maps).
-// Once a block is released the toolkit may map something else there, so GUI
-// tests ask the narrower questions below.
+// True when some mapping lies at `addr`; GUI tests ask the narrower ones below.
 bool IsMapped(const void* addr);
 // True when the mapping at `addr` is of the shared-memory object `name`.
 bool IsMappedFrom(const void* addr, const std::string& name);
