@@ -95,13 +95,19 @@ TEST_F(Buttons, StopOnAStoppedPanelAsksBeforeClosing)
     EXPECT_FALSE(frame);
 }
 
-TEST_F(Buttons, HoldIsIgnoredBeforeStartAndBeforeAttach)
+TEST_F(Buttons, HoldAndAllocateAreIgnoredBeforeStartAndBeforeAttach)
 {
     Publish(PT_CP);
     Open();
     frame->m_allocated = true;
     Click(ID_HOLD);
-    EXPECT_FALSE(frame->m_hold || B().m_Hold);
+    Click(ID_ALLOCATE);
+    EXPECT_FALSE(frame->m_hold || B().m_Hold || B().m_Allocate || watch.beeps);
+    // Started and allocated, ALLOCATE beeps.
+    Click(ID_START);
+    frame->m_allocated = true;
+    Click(ID_ALLOCATE);
+    EXPECT_TRUE(watch.beeps == 1 && watch.dialogs.empty() && !B().m_Allocate);
     CloseAndFlush(frame);
 
     // Never attached: even when started, the presses that need the block do nothing.
@@ -110,7 +116,7 @@ TEST_F(Buttons, HoldIsIgnoredBeforeStartAndBeforeAttach)
     frame->m_started = true;
     for (int id : {ID_HOLD, ID_ALLOCATE, ID_DATA, ID_BUTTON1, ID_ALLOCATE2, ID_HOLD2})
         Click(id);
-    EXPECT_TRUE(watch.beeps == 0 && watch.dialogs.empty());
+    EXPECT_TRUE(watch.beeps == 1 && watch.dialogs.empty()) << "no beep more";
 }
 
 TEST_F(Buttons, HoldOnAnAllocatedPeripheralAsksTheHost)
@@ -285,19 +291,16 @@ TEST_F(Buttons, ThePunchsFileIsShownFromItsAllocationToTheEndOfItsMedium)
     EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "");
 }
 
-TEST_F(Buttons, StopEndsAWaitAndLeavesTheFlagRaised)
+TEST_F(Buttons, StopOrACloseEndsAWait)
 {
     Started(PT_TR, "RP2601", PT_RP2601);
     frame->CallAfter([this] { Click(ID_STOP); });
     Click(ID_ALLOCATE2);  // nobody answers
-    EXPECT_TRUE(!frame->m_started && B().m_U.m_rp.m_Allocate2);
-}
+    EXPECT_TRUE(!frame->m_started && B().m_U.m_rp.m_Allocate2) << "the flag is left raised";
 
-TEST_F(Buttons, AClosedPanelEndsItsWaitWithoutTouchingTheReleasedBlock)
-{
-    Started(PT_TR, "RP2601", PT_RP2601);
+    Click(ID_START);
     frame->CallAfter([this] { frame->Close(true); });
-    Click(ID_HOLD2);  // nobody answers
+    Click(ID_HOLD2);
     ASSERT_TRUE(frame) << "it goes once the handler has returned";
     EXPECT_EQ(frame->m_share, nullptr);
     PumpUntilGone(frame);
@@ -323,18 +326,6 @@ TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
     Click(ID_HOLD2);
     EXPECT_TRUE(innerReturned && allocSeen > 0 && holdSeen > 0);
     EXPECT_FALSE(B().m_U.m_rp.m_Allocate2 || B().m_U.m_rp.m_Hold2);
-}
-
-TEST_F(Buttons, AllocateOnAnAllocatedPanelBeepsAndOnAStoppedOneDoesNothing)
-{
-    Publish(PT_CP);
-    Open();
-    Click(ID_ALLOCATE);
-    EXPECT_EQ(watch.beeps, 0);
-    Click(ID_START);
-    frame->m_allocated = true;
-    Click(ID_ALLOCATE);
-    EXPECT_TRUE(watch.beeps == 1 && watch.dialogs.empty() && !B().m_Allocate);
 }
 
 TEST_F(Buttons, PhysicalDeviceIsTakenWithoutADialog)

@@ -27,20 +27,31 @@ unsigned char ByteOf(const volatile bool& flag)
 
 using Lost = PanelTest;
 
-// Truncated to nothing, and to one page (the header still readable).
+// To nothing or to one page (the header still readable), while polling or
+// during a request, when only the poll inside the wait can end it.
 TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
 {
-    for (size_t size : {size_t(0), size_t(4096)}) {
-        SCOPED_TRACE(size);
+    for (const auto& [size, request] : {std::pair<size_t, bool>{0, false}, {4096, false}, {4096, true}, {0, true}}) {
+        SCOPED_TRACE(testing::Message() << size << " " << request);
         watch.exits.clear();
-        Started(PT_CR, "CR1912/1");
+        Started(request ? PT_40 : PT_CR);
         const void* where = frame->m_share;
         const size_t mapped = frame->m_shareSize;
-        block->Resize(size);  // the test's own mapping is not touched again
-        wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kLost));
+        std::thread host([&, size = size, request = request] {
+            wxMilliSleep(request ? 250 : 0);
+            block->Resize(size);  // the test's own mapping is not touched again
+        });
+        wxTEST_DIALOG(
+            {
+                if (request)
+                    Click(ID_BUTTON1);
+                PumpUntilGone(frame, 1500);
+            },
+            ErrorBox(kLost));
+        host.join();
         EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_FALSE(frame) << "the panel closed";
-        EXPECT_FALSE(HasMappingExactly(where, mapped)) << "and released its mapping";
+        EXPECT_FALSE(frame);
+        EXPECT_FALSE(HasMappingExactly(where, mapped)) << "the mapping is released";
         block.reset();
     }
 }
@@ -61,30 +72,6 @@ TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
     EXPECT_EQ(watch.exits, std::vector<int>{1});
     EXPECT_EQ(storedAtExit, 150);
     EXPECT_FALSE(frame);
-}
-
-// Cut to one page the flag still reads raised: only the poll in the wait ends it.
-TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
-{
-    for (size_t size : {size_t(4096), size_t(0)}) {
-        SCOPED_TRACE(size);
-        watch.exits.clear();
-        Started(PT_40);
-        std::thread host([&] {
-            wxMilliSleep(250);
-            block->Resize(size);
-        });
-        wxTEST_DIALOG(
-            {
-                Click(ID_BUTTON1);
-                PumpUntilGone(frame, 1500);
-            },
-            ErrorBox(kLost));
-        host.join();
-        EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_FALSE(frame);
-        block.reset();
-    }
 }
 
 TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
@@ -134,8 +121,8 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     watch.answers.push_back({"/x/fl1.ini", "fl1.ini"});
     StartHost({{&B().m_U.m_lp.m_LoadFormatLoop, nullptr}});
     Click(ID_DATA);
-    ASSERT_EQ(watch.dialogs.size(), 1u);
-    EXPECT_EQ(watch.dialogs[0].dir, wxString(root) + "/Formatloops");
+    watch.ExpectOneDialog("Select format loop", "Format loops|*.ini|All files|*.*", (root + "/Formatloops").c_str(),
+                          wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     StopHost();
     CloseAndFlush(frame);
 
@@ -144,12 +131,10 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     memset(c.m_PhysicalDeviceName, 'D', sizeof c.m_PhysicalDeviceName);
     memset(reinterpret_cast<char*>(&c) + offsetof(S_SHAREBASE, m_PhysicalDeviceName) + 64, 'G', 3);  // the gap
     Open("-s");
-    EXPECT_EQ(frame->GetTitle(), "U4294967295 - CP1920/2");
-    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "4294967295");
+    EXPECT_EQ(frame->GetTitle() + " " + frame->m_ctlOperNO->Pane(false).text, "U4294967295 - CP1920/2 4294967295");
     StartHost({{&B().m_Allocate, nullptr}});
     Click(ID_ALLOCATE);
-    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, wxString('D', 64));
-    EXPECT_TRUE(frame->m_allocated);
+    EXPECT_TRUE(frame->m_allocated && frame->m_ctlCurrFile->Pane(false).text == wxString('D', 64));
 }
 
 // Zero pages in place of a shrunk block would otherwise list a paper-tape reader.
@@ -184,8 +169,7 @@ TEST_F(FlagBytes, AnyNonZeroByteCountsAsSet)
     wxTimerEvent tick(frame->m_timer);
     frame->OnTimer(tick);
     frame->OnTimer(tick);
-    EXPECT_EQ(ByteOf(B().m_Disc), 0) << "the event was consumed";
-    EXPECT_FALSE(frame->m_allocated);
+    EXPECT_TRUE(ByteOf(B().m_Disc) == 0 && !frame->m_allocated) << "the event was consumed";
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false)) << "an odd up byte is up";
 
     SetByte(B().m_HostUp, 0);
@@ -213,11 +197,7 @@ TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
 class Settings : public PanelTest {
 protected:
     std::string File() const { return std::string(getenv("HOME")) + "/.dek"; }
-    void Write(const std::string& text)
-    {
-        std::ofstream f(File(), std::ios::binary | std::ios::trunc);
-        f << text;
-    }
+    void Write(const std::string& text) { std::ofstream(File(), std::ios::binary | std::ios::trunc) << text; }
     std::string Read() const
     {
         std::ifstream f(File(), std::ios::binary);
@@ -242,9 +222,10 @@ TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
     CloseAndFlush(frame);
     EXPECT_FALSE(frame);
     wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-    EXPECT_EQ(cfg.ReadLong("Placement/Id-1-5/x", -1), 40) << Read();
-    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/x", -1), 70) << Read();
-    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/y", -1), 80) << Read();
+    EXPECT_EQ(std::vector<long>({cfg.ReadLong("Placement/Id-1-5/x", -1), cfg.ReadLong(PlacementKey() + "/x", -1),
+                                 cfg.ReadLong(PlacementKey() + "/y", -1)}),
+              std::vector<long>({40, 70, 80}))
+        << Read();
 }
 
 // Files the store would assert on, or spoil when rewriting, are neither read nor written.

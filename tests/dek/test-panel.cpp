@@ -192,18 +192,6 @@ TEST_F(StartUp, AttachSetsTitleOperatorNumberAndStartsThePoll)
     EXPECT_EQ(frame->m_timer.GetInterval(), 100);
     EXPECT_EQ(frame->m_shareSize, sizeof(S_SHAREBASE));
     EXPECT_EQ(frame->IconizeRequests(), 0);
-    CloseAndFlush(frame);
-
-    // A wide operator number and a model name without its NUL.
-    memset(Publish(PT_CP, "", PT_CP2151, 123).m_Periph, 'X', sizeof B().m_Periph);
-    Open();
-    EXPECT_EQ(frame->GetTitle() + " " + frame->m_ctlOperNO->Pane(false).text, "U123 - " + wxString('X', 64) + " 123");
-    CloseAndFlush(frame);
-
-    Publish(PT_CP);
-    Open("-m");
-    EXPECT_TRUE(!frame->m_started && frame->m_startMin);
-    EXPECT_EQ(frame->IconizeRequests(), 1);
 }
 
 TEST_F(StartUp, ReleasesTheMappedLengthNotTheClaimedOne)
