@@ -73,13 +73,10 @@ inline void PumpUntilGone(const wxWeakRef<DekFrame>& ref, int ms = 250)
         Pump(5);
 }
 
-
 // A message box that must show `message`, caption "dek" and `style`; answered with `answer`.
 class ExpectBox : public wxExpectModalBase<wxMessageDialog, ExpectBox> {
 public:
-    ExpectBox(const wxString& message, long style, int answer) : m_message(message), m_style(style), m_answer(answer)
-    {
-    }
+    ExpectBox(const wxString& message, long style, int answer) : m_message(message), m_style(style), m_answer(answer) {}
     // Something that happens while the box is up; a copy, as the hook keeps expectations by value.
     ExpectBox WhileShown(std::function<void()> what) const
     {
@@ -91,10 +88,9 @@ public:
 protected:
     int OnInvoked(wxMessageDialog* dlg) const override
     {
-        EXPECT_EQ(dlg->GetMessage().ToStdString(), m_message.ToStdString());
-        EXPECT_EQ(dlg->GetCaption().ToStdString(), "dek");
         const long mask = wxOK | wxCANCEL | wxYES_NO | wxICON_MASK;
-        EXPECT_EQ(dlg->GetMessageDialogStyle() & mask, m_style & mask);
+        EXPECT_EQ(dlg->GetMessage() + "|" + dlg->GetCaption() + "|" << (dlg->GetMessageDialogStyle() & mask),
+                  m_message + "|dek|" << (m_style & mask));
         if (m_whileShown)
             m_whileShown();
         return m_answer;
@@ -110,13 +106,10 @@ private:
 inline ExpectBox ErrorBox(const wxString& message) { return ExpectBox(message, wxOK | wxICON_ERROR, wxID_OK); }
 
 struct Watch {
-    struct Dialog {
-        wxString message, wildcard, dir;
-        long style;
-    };
     std::vector<int> exits;
     int beeps = 0;
-    std::vector<Dialog> dialogs;
+    std::vector<wxString> dialogs;  // "message|wildcard|folder|kind"
+
     // The next file dialogs' answers, in order; an empty list cancels.
     std::vector<DekFileChoice> answers;
 
@@ -135,7 +128,9 @@ struct Watch {
             return a;
         };
         h.chooseFile = [this](wxFileDialog& dlg, DekFileChoice& out) {
-            dialogs.push_back({dlg.GetMessage(), dlg.GetWildcard(), dlg.GetDirectory(), dlg.GetWindowStyle()});
+            const long kinds = wxFD_OPEN | wxFD_SAVE | wxFD_FILE_MUST_EXIST | wxFD_OVERWRITE_PROMPT;
+            dialogs.push_back(dlg.GetMessage() + "|" + dlg.GetWildcard() + "|" + dlg.GetDirectory() + "|" +
+                              wxString::Format("%ld", dlg.GetWindowStyle() & kinds));
             if (answers.empty())
                 return false;
             out = answers.front();
@@ -145,10 +140,7 @@ struct Watch {
     }
     void ExpectOneDialog(const char* message, const wxString& wildcard, const char* dir, long style) const
     {
-        ASSERT_EQ(dialogs.size(), 1u);
-        const long kinds = wxFD_OPEN | wxFD_SAVE | wxFD_FILE_MUST_EXIST | wxFD_OVERWRITE_PROMPT;
-        EXPECT_EQ(dialogs[0].message + "|" + dialogs[0].wildcard + "|" + dialogs[0].dir + "|" << (dialogs[0].style & kinds),
-                  wxString(message) + "|" + wildcard + "|" + dir + "|" << style);
+        EXPECT_EQ(dialogs, std::vector<wxString>{wxString(message) + "|" + wildcard + "|" + dir + "|" << style});
     }
     ~Watch() { DekHooks::Get().Reset(); }
 };
