@@ -154,16 +154,14 @@ TEST(DescribeBlock, MultiplexorLinesFollowItsRow)
 
         std::vector<EnumRow> rows = DescribeBlock(*b, 8);
         ASSERT_EQ(rows.size(), 4u);
-        EXPECT_EQ(rows[0].misc, "3 lines");
-        EXPECT_EQ(rows[0].type, t == PT_UX ? "*UX" : "*MX");
+        EXPECT_EQ(rows[0].type + " " + rows[0].misc, t == PT_UX ? "*UX 3 lines" : "*MX 3 lines");
 
         const char* lines[] = {"L1  async,   110 BPS", "L2  sync,  9600 BPS,Sentinel",
                                "L3  async, 4294967295 BPS,Sentinel"};
         for (size_t i = 1; i < rows.size(); ++i) {
             const EnumRow& r = rows[i];
-            EXPECT_EQ(r.chan, 0u);
-            EXPECT_EQ(std::vector<std::string>({r.si, r.ops, r.desc, r.type, r.misc, r.path, r.path2}),
-                      std::vector<std::string>({"", "", "        \"", "", lines[i - 1], "", ""}));
+            EXPECT_EQ(std::vector<std::string>({std::to_string(r.chan), r.si, r.ops, r.desc, r.type, r.misc, r.path, r.path2}),
+                      std::vector<std::string>({"0", "", "", "        \"", "", lines[i - 1], "", ""}));
         }
     }
 }

@@ -145,16 +145,13 @@ TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
     auto tp = Publish(m, 9, PT_TP, "TP1925/2", "punch.out");
     auto cr = Publish(m, 5, PT_CR, "CR1912/1", "deck");
     auto mc = Publish(m, 7, PT_MC, "MC1958");
-    std::unique_ptr<TestBlock> wrongVersion(new TestBlock(m, 12, sizeof(S_SHAREBASE), false));
-    wrongVersion->Block()->m_PeriType = PT_LP;
-    std::unique_ptr<TestBlock> unsized(new TestBlock(m, 13, 0));
+    TestBlock wrongVersion(m, 12, sizeof(S_SHAREBASE), false), unsized(m, 13, 0);
+    wrongVersion.Block()->m_PeriType = PT_LP;
     auto other = Publish(m + 1, 6, PT_LP, "LP-other-machine");
     // Wrong header sizes: a release of that length would leave part of the mapping behind.
-    std::unique_ptr<TestBlock> big(new TestBlock(m, 11, 40000)), tiny(new TestBlock(m, 15, 40000));
-    big->Block()->m_PeriType = PT_LP;
-    big->Block()->m_SharedAreaSize = 4096;
-    tiny->Block()->m_PeriType = PT_GD;
-    tiny->Block()->m_SharedAreaSize = 100;
+    TestBlock big(m, 11, 40000), tiny(m, 15, 40000);
+    std::tie(big.Block()->m_PeriType, big.Block()->m_SharedAreaSize) = std::make_tuple(BYTE(PT_LP), 4096u);
+    std::tie(tiny.Block()->m_PeriType, tiny.Block()->m_SharedAreaSize) = std::make_tuple(BYTE(PT_GD), 100u);
 
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
@@ -167,9 +164,9 @@ TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
               (std::vector<std::string>{"", "5", "105", "CR1912/1", "*CR", "", "/emu + deck", ""}));
     EXPECT_EQ(RowCells(dlg, 1),
               (std::vector<std::string>{"", "9", "109", "TP1925/2", "*TP", "", "/emu + punch.out", ""}));
-    std::vector<long> chans;
+    std::vector<long> chans(4);
     for (long r = 0; r < 4; ++r)
-        chans.push_back(long(dlg.m_list->GetItemData(r)));
+        chans[r] = long(dlg.m_list->GetItemData(r));
     EXPECT_EQ(chans, (std::vector<long>{5, 9, 11, 15}));
     dlg.DoScan();
     EXPECT_EQ(dlg.m_list->GetItemCount(), 4) << "a rescan rebuilds the list rather than adding to it";
