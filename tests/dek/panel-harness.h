@@ -169,6 +169,7 @@ protected:
     S_SHAREBASE& Publish(BYTE type, const char* periph = "", UINT devTyp = PT_NONE, UINT ops = 7,
                          const char* root = "/srv/root")
     {
+        StopHost();  // its thread watches the old block
         block.reset();
         block.reset(new TestBlock(m_machine, m_chan));
         EXPECT_TRUE(block->Ok());
