@@ -1,5 +1,4 @@
-// The selection dialog against real shared blocks, shown modally on the X
-// server. Every modal run is driven by a timer and ended by a deadline.
+// The selection dialog against real shared blocks, shown modally on the X server.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,10 +11,8 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/listctrl.h>
-#include <wx/sizer.h>
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
-#include <wx/uiaction.h>
 #include <wx/utils.h>
 
 #include "dek-enumdlg.h"
@@ -25,12 +22,10 @@
 
 namespace {
 
-// One step of a modal run; returns true when done, false to be called again
-// on the next tick.
+// One step of a modal run: true when done, false to be called again.
 typedef std::function<bool()> Step;
 
-// Calls the steps in turn every 20 ms while the dialog is up. When the
-// deadline passes it ends the dialog with wxID_CANCEL.
+// Calls the steps in turn every 20 ms while the dialog is up; cancels it at the deadline.
 int RunModal(DekEnumDlg& dlg, std::vector<Step> steps, long timeoutMs = 10000)
 {
     size_t next = 0;
@@ -86,16 +81,11 @@ std::unique_ptr<TestBlock> Publish(UINT machine, UINT chan, BYTE type, const cha
     return t;
 }
 
-std::string Cell(const DekEnumDlg& dlg, long row, int col)
-{
-    return dlg.m_list->GetItemText(row, col).ToStdString();
-}
-
 std::vector<std::string> RowCells(const DekEnumDlg& dlg, long row)
 {
     std::vector<std::string> cells(8);
     for (int c = 0; c < 8; ++c)
-        cells[c] = Cell(dlg, row, c);
+        cells[c] = dlg.m_list->GetItemText(row, c).ToStdString();
     return cells;
 }
 
@@ -112,7 +102,6 @@ int MappingsOf(UINT machine)
     return n;
 }
 
-// Done at once, as a step.
 bool PressSelect(DekEnumDlg& dlg)
 {
     wxCommandEvent ev(wxEVT_BUTTON, dlg.m_selBtn->GetId());
@@ -131,46 +120,21 @@ TEST(EnumDialog, WindowLayout)
     DekEnumDlg dlg(nullptr);
     EXPECT_EQ(dlg.GetTitle(), "Select peripheral");
     EXPECT_EQ(dlg.GetSize(), wxSize(780, 320)) << "the dialog is not fitted to its contents";
-    EXPECT_EQ(dlg.GetWindowStyleFlag() & wxRESIZE_BORDER, 0);
-    EXPECT_NE(dlg.GetWindowStyleFlag() & wxCLOSE_BOX, 0);
+    EXPECT_EQ(dlg.GetWindowStyleFlag() & (wxRESIZE_BORDER | wxCLOSE_BOX), wxCLOSE_BOX);
     EXPECT_FALSE(dlg.m_timer.IsRunning()) << "nothing is scanned before the dialog is shown";
-
-    ASSERT_NE(dlg.m_selBtn, nullptr);
     EXPECT_EQ(dlg.m_selBtn->GetLabel(), "Select");
-
-    ASSERT_NE(dlg.m_list, nullptr);
-    EXPECT_TRUE(dlg.m_list->InReportView());
-    EXPECT_NE(dlg.m_list->GetWindowStyleFlag() & wxLC_SINGLE_SEL, 0);
-    const struct {
-        const char* heading;
-        wxListColumnFormat align;
-        int width;
-    } columns[] = {
-        {"", wxLIST_FORMAT_RIGHT, 1},       {"SI#", wxLIST_FORMAT_RIGHT, 40},
-        {"OP#", wxLIST_FORMAT_RIGHT, 40},   {"Desc", wxLIST_FORMAT_LEFT, 100},
-        {"Type", wxLIST_FORMAT_RIGHT, 40},  {"Misc.", wxLIST_FORMAT_LEFT, 120},
-        {"Path", wxLIST_FORMAT_LEFT, 200},  {"Path2", wxLIST_FORMAT_LEFT, 200},
-    };
-    ASSERT_EQ(dlg.m_list->GetColumnCount(), 8);
-    for (int c = 0; c < 8; ++c) {
+    EXPECT_TRUE(dlg.m_list->InReportView() && dlg.m_list->HasFlag(wxLC_SINGLE_SEL));
+    // Heading, alignment (r or l) and width of each column.
+    std::string columns;
+    for (int c = 0; c < dlg.m_list->GetColumnCount(); ++c) {
         wxListItem item;
         item.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_FORMAT | wxLIST_MASK_WIDTH);
         ASSERT_TRUE(dlg.m_list->GetColumn(c, item));
-        EXPECT_EQ(item.GetText(), columns[c].heading) << c;
-        EXPECT_EQ(item.GetAlign(), columns[c].align) << c;
-        EXPECT_EQ(dlg.m_list->GetColumnWidth(c), columns[c].width) << c;
+        columns += wxString::Format("%s %c%d|", item.GetText(), item.GetAlign() == wxLIST_FORMAT_RIGHT ? 'r' : 'l',
+                                    dlg.m_list->GetColumnWidth(c));
     }
+    EXPECT_EQ(columns, " r1|SI# r40|OP# r40|Desc l100|Type r40|Misc. l120|Path l200|Path2 l200|");
 
-    wxSizer* sizer = dlg.GetSizer();
-    ASSERT_NE(sizer, nullptr);
-    ASSERT_EQ(sizer->GetItemCount(), 2u);
-    // Window, proportion, flags and border of the list and the button.
-    auto item = [sizer](size_t i) {
-        const wxSizerItem* it = sizer->GetItem(i);
-        return std::make_tuple(it->GetWindow(), it->GetProportion(), it->GetFlag(), it->GetBorder());
-    };
-    EXPECT_EQ(item(0), std::make_tuple(static_cast<wxWindow*>(dlg.m_list), 1, int(wxEXPAND | wxALL), 4));
-    EXPECT_EQ(item(1), std::make_tuple(static_cast<wxWindow*>(dlg.m_selBtn), 0, int(wxALIGN_RIGHT | wxALL), 4));
 }
 
 TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
@@ -181,17 +145,13 @@ TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
     auto tp = Publish(m, 9, PT_TP, "TP1925/2", "punch.out");
     auto cr = Publish(m, 5, PT_CR, "CR1912/1", "deck");
     auto mc = Publish(m, 7, PT_MC, "MC1958");
-    std::unique_ptr<TestBlock> wrongVersion(new TestBlock(m, 12, sizeof(S_SHAREBASE), false));
-    wrongVersion->Block()->m_PeriType = PT_LP;
-    std::unique_ptr<TestBlock> unsized(new TestBlock(m, 13, 0));
+    TestBlock wrongVersion(m, 12, sizeof(S_SHAREBASE), false), unsized(m, 13, 0);
+    wrongVersion.Block()->m_PeriType = PT_LP;
     auto other = Publish(m + 1, 6, PT_LP, "LP-other-machine");
-    // Header sizes that are wrong: a release of that length would leave
-    // part of the mapping behind.
-    std::unique_ptr<TestBlock> big(new TestBlock(m, 11, 40000)), tiny(new TestBlock(m, 15, 40000));
-    big->Block()->m_PeriType = PT_LP;
-    big->Block()->m_SharedAreaSize = 4096;
-    tiny->Block()->m_PeriType = PT_GD;
-    tiny->Block()->m_SharedAreaSize = 100;
+    // Wrong header sizes: a release of that length would leave part of the mapping behind.
+    TestBlock big(m, 11, 40000), tiny(m, 15, 40000);
+    std::tie(big.Block()->m_PeriType, big.Block()->m_SharedAreaSize) = std::make_tuple(BYTE(PT_LP), 4096u);
+    std::tie(tiny.Block()->m_PeriType, tiny.Block()->m_SharedAreaSize) = std::make_tuple(BYTE(PT_GD), 100u);
 
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
@@ -200,45 +160,16 @@ TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
     EXPECT_EQ(MappingsOf(m), mappedBefore) << "every block is released after the scan";
 
     ASSERT_EQ(dlg.m_list->GetItemCount(), 4);
-    EXPECT_EQ(dlg.m_list->GetItemData(0), 5);
     EXPECT_EQ(RowCells(dlg, 0),
               (std::vector<std::string>{"", "5", "105", "CR1912/1", "*CR", "", "/emu + deck", ""}));
-    EXPECT_EQ(dlg.m_list->GetItemData(1), 9);
     EXPECT_EQ(RowCells(dlg, 1),
               (std::vector<std::string>{"", "9", "109", "TP1925/2", "*TP", "", "/emu + punch.out", ""}));
-
-    EXPECT_EQ(dlg.m_list->GetItemData(2), 11);
-    EXPECT_EQ(dlg.m_list->GetItemData(3), 15);
+    std::vector<long> chans(4);
+    for (long r = 0; r < 4; ++r)
+        chans[r] = long(dlg.m_list->GetItemData(r));
+    EXPECT_EQ(chans, (std::vector<long>{5, 9, 11, 15}));
     dlg.DoScan();
     EXPECT_EQ(dlg.m_list->GetItemCount(), 4) << "a rescan rebuilds the list rather than adding to it";
-}
-
-TEST(EnumDialogScan, MultiplexorLineRowsCarryNoChannel)
-{
-    const UINT m = UniqueMachineNumber();
-    auto mx = Publish(m, 6, PT_MX, "MX7007");
-    SHAREA_MX& rec = mx->Block()->m_U.m_mx;
-    rec.m_nLines = 3;
-    rec.m_Lines[1] = {110, 0, false, false};
-    rec.m_Lines[2] = {2400, 0, true, false};
-    rec.m_Lines[3] = {9600, 0, false, true};
-    auto cr = Publish(m, 10, PT_CR, "CR1911/1", "x");
-
-    DekEnumDlg dlg(nullptr);
-    dlg.m_CPU = m;
-    dlg.DoScan();
-    // The texts of the rows are the row builder's business; here: the lines
-    // follow their multiplexor in order and carry no channel.
-    ASSERT_EQ(dlg.m_list->GetItemCount(), 5);
-    EXPECT_EQ(Cell(dlg, 0, 5), "3 lines");
-    EXPECT_EQ(dlg.m_list->GetItemData(0), 6);
-    const char* lines[] = {"L1  async,   110 BPS", "L2  sync,  2400 BPS", "L3  async,  9600 BPS,Sentinel"};
-    for (long r = 1; r <= 3; ++r) {
-        EXPECT_EQ(Cell(dlg, r, 5), lines[r - 1]);
-        EXPECT_EQ(dlg.m_list->GetItemData(r), 0);
-    }
-    EXPECT_EQ(dlg.m_list->GetItemData(4), 10);
-    EXPECT_EQ(Cell(dlg, 4, 6), "/emu + x");
 }
 
 TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
@@ -248,13 +179,10 @@ TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
 
     DekEnumDlg dlg(nullptr);
     dlg.m_CPU = m;
-    wxStopWatch sincePublished;
     int rc = RunModal(
         dlg, {[&]() {
-                  EXPECT_EQ(dlg.m_list->GetItemCount(), 0);
-                  EXPECT_TRUE(dlg.m_timer.IsRunning());
+                  EXPECT_TRUE(dlg.m_timer.IsRunning() && !dlg.m_timer.IsOneShot());
                   EXPECT_EQ(dlg.m_timer.GetInterval(), 200);
-                  EXPECT_FALSE(dlg.m_timer.IsOneShot());
                   return true;
               },
               Pause(500),
@@ -262,14 +190,11 @@ TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
                   EXPECT_EQ(dlg.m_list->GetItemCount(), 0);
                   EXPECT_TRUE(dlg.m_timer.IsRunning()) << "an empty list keeps the rescan going";
                   first = Publish(m, 14, PT_CR, "CR1912/2", "cards");
-                  sincePublished.Start();
                   return true;
               },
               [&]() { return dlg.m_list->GetItemCount() > 0; },
               [&]() {
-                  EXPECT_LT(sincePublished.Time(), 1500);
                   EXPECT_FALSE(dlg.m_timer.IsRunning()) << "the first listed row stops the rescan";
-                  EXPECT_EQ(Cell(dlg, 0, 1), "14");
                   SelectRow(dlg, 0);
                   second = Publish(m, 4, PT_LP, "LP-late");
                   return true;
@@ -277,7 +202,6 @@ TEST(EnumDialogModal, EmptyMachineRescansUntilABlockIsPublished)
               Pause(600),
               [&]() {
                   EXPECT_EQ(dlg.m_list->GetItemCount(), 1) << "a shown list is not rebuilt";
-                  EXPECT_FALSE(dlg.m_timer.IsRunning());
                   return PressSelect(dlg);
               }});
     EXPECT_EQ(rc, wxID_OK);
@@ -296,7 +220,6 @@ TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
     int rc = RunModal(dlg, {[&] { return PressSelect(dlg); }, Pause(100), [&]() {
                                 EXPECT_TRUE(dlg.IsModal()) << "Select without a row keeps the dialog open";
                                 EXPECT_EQ(dlg.m_Chan, 77u);
-                                EXPECT_EQ(dlg.m_list->GetItemCount(), 3);
                                 SelectRow(dlg, 2);
                                 return PressSelect(dlg);
                             }});
@@ -304,30 +227,18 @@ TEST(EnumDialogModal, SelectNeedsASelectionAndLineRowsGiveZero)
     EXPECT_EQ(dlg.m_Chan, 0u) << "a line row stands for no channel";
 }
 
-// The close box, and Escape which does the same.
-TEST(EnumDialogModal, ClosingTheWindowOrEscapeIsNoChoice)
+TEST(EnumDialogModal, EscapeIsNoChoice)
 {
-    const UINT m = UniqueMachineNumber();
-    for (bool escape : {false, true}) {
-        DekEnumDlg dlg(nullptr);
-        dlg.m_CPU = m;
-        wxKeyEvent key(wxEVT_CHAR_HOOK);
-        key.m_keyCode = WXK_ESCAPE;
-        auto dismiss = [&] {
-            if (escape)
-                dlg.GetEventHandler()->ProcessEvent(key);
-            else
-                dlg.Close();
-            return true;
-        };
-        int rc = RunModal(dlg, {dismiss});
-        EXPECT_EQ(rc, wxID_CANCEL) << escape;
-        EXPECT_EQ(dlg.m_Chan, 0u);
-    }
+    DekEnumDlg dlg(nullptr);
+    dlg.m_CPU = UniqueMachineNumber();
+    wxKeyEvent key(wxEVT_CHAR_HOOK);
+    key.m_keyCode = WXK_ESCAPE;
+    EXPECT_EQ(RunModal(dlg, {[&] { return dlg.GetEventHandler()->ProcessEvent(key) || true; }}), wxID_CANCEL);
+    EXPECT_EQ(dlg.m_Chan, 0u);
 }
 
 // Channels 4 and 32 are the ends of the accepted range.
-TEST(EnumDialogModal, FoundAtOnceNoTimerAndDoubleClickReturnsChannel)
+TEST(EnumDialogModal, FoundAtOnceNoTimerAndActivatingARowReturnsItsChannel)
 {
     const UINT m = UniqueMachineNumber();
     auto a = Publish(m, 4, PT_LP, "LP1933/1");
@@ -338,17 +249,10 @@ TEST(EnumDialogModal, FoundAtOnceNoTimerAndDoubleClickReturnsChannel)
     int rc = RunModal(dlg, {[&]() {
                                 EXPECT_EQ(dlg.m_list->GetItemCount(), 2) << "scanned before it is shown";
                                 EXPECT_FALSE(dlg.m_timer.IsRunning());
-                                return true;
-                            },
-                            Pause(300), [&]() {
-                                wxRect rect;
-                                EXPECT_TRUE(dlg.m_list->GetItemRect(1, rect));
-                                wxPoint where = dlg.m_list->ClientToScreen(
-                                    wxPoint(rect.x + 60, rect.y + rect.height / 2));
-                                wxUIActionSimulator sim;
-                                sim.MouseMove(where);
-                                wxYield();
-                                sim.MouseDblClick();
+                                wxListEvent activated(wxEVT_LIST_ITEM_ACTIVATED, dlg.m_list->GetId());
+                                activated.SetEventObject(dlg.m_list);
+                                activated.m_itemIndex = 1;
+                                dlg.m_list->GetEventHandler()->ProcessEvent(activated);
                                 return true;
                             }});
     EXPECT_EQ(rc, wxID_OK);

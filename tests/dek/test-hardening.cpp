@@ -1,16 +1,8 @@
-// The panel and the selection dialog against a hostile or failing host: a
-// block truncated or re-versioned while in use, lying sizes, unterminated
-// texts, flag bytes other than 0 and 1, requests never answered, and a
-// damaged settings file. Real objects throughout.
+// The panel against a hostile or failing host, and a damaged settings file.
 #include "panel-harness.h"
 
 #include <fstream>
-#include <set>
-#include <sstream>
 #include <sys/stat.h>
-
-#include <wx/listctrl.h>
-#include <wx/log.h>
 
 #include "dek-enumdlg.h"
 #include "dek-panel-face.h"
@@ -35,27 +27,36 @@ unsigned char ByteOf(const volatile bool& flag)
 
 using Lost = PanelTest;
 
-// The host truncates the object under a polling panel: to nothing (every
-// page gone) and to one page (the header still readable, the rest not).
+// To nothing or to one page (the header still readable), while polling or
+// during a request, when only the poll inside the wait can end it.
 TEST_F(Lost, TruncatedBlockEndsThePanelWithStatus1)
 {
-    for (size_t size : {size_t(0), size_t(4096)}) {
-        SCOPED_TRACE(size);
+    for (const auto& [size, request] : {std::pair<size_t, bool>{0, false}, {4096, false}, {4096, true}, {0, true}}) {
+        SCOPED_TRACE(testing::Message() << size << " " << request);
         watch.exits.clear();
-        Started(PT_CR, "CR1912/1");
+        Started(request ? PT_40 : PT_CR);
         const void* where = frame->m_share;
         const size_t mapped = frame->m_shareSize;
-        block->Resize(size);  // the test's own mapping is not touched again
-        wxTEST_DIALOG(PumpUntilGone(frame, 1500), ErrorBox(kLost));
+        std::thread host([&, size = size, request = request] {
+            wxMilliSleep(request ? 250 : 0);
+            block->Resize(size);  // the test's own mapping is not touched again
+        });
+        wxTEST_DIALOG(
+            {
+                if (request)
+                    Click(ID_BUTTON1);
+                PumpUntilGone(frame, 1500);
+            },
+            ErrorBox(kLost));
+        host.join();
         EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_FALSE(frame) << "the panel closed";
-        EXPECT_FALSE(HasMappingExactly(where, mapped)) << "and released its mapping";
+        EXPECT_FALSE(frame);
+        EXPECT_FALSE(HasMappingExactly(where, mapped)) << "the mapping is released";
         block.reset();
     }
 }
 
-// The program ends without closing its window: the placement must already
-// be in the settings file when it does.
+// The program ends without closing its window: the placement is stored first.
 TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
 {
     Started(PT_LP);
@@ -73,44 +74,11 @@ TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
     EXPECT_FALSE(frame);
 }
 
-// A request is waiting when the block goes: cut to one page, the flag still
-// reads raised and only the poll inside the wait can end it; cut to nothing,
-// the zero pages read the flag as cleared.
-TEST_F(Lost, TruncationDuringAnUnansweredRequestEndsTheWait)
-{
-    for (size_t size : {size_t(4096), size_t(0)}) {
-        SCOPED_TRACE(size);
-        watch.exits.clear();
-        Started(PT_40);
-        std::thread host([&] {
-            wxMilliSleep(250);
-            block->Resize(size);
-        });
-        wxTEST_DIALOG(
-            {
-                Click(ID_BUTTON1);
-                PumpUntilGone(frame, 1500);
-            },
-            ErrorBox(kLost));
-        host.join();
-        EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_FALSE(frame);
-        block.reset();
-    }
-}
-
-// ------------------------------------------- Sizes the host claims
-
 TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
 {
     const size_t block = sizeof(S_SHAREBASE);
-    EXPECT_TRUE(ClaimedSizeFits(block, block));
-    EXPECT_TRUE(ClaimedSizeFits(block, 2 * block));
-    EXPECT_FALSE(ClaimedSizeFits(0, block));
-    EXPECT_FALSE(ClaimedSizeFits(1, block));
-    EXPECT_FALSE(ClaimedSizeFits(block - 1, block));
-    EXPECT_FALSE(ClaimedSizeFits(block + 1, block));
-    EXPECT_FALSE(ClaimedSizeFits(0x80000000u, block));
+    EXPECT_TRUE(ClaimedSizeFits(block, block) && ClaimedSizeFits(block, 2 * block));
+    EXPECT_FALSE(ClaimedSizeFits(block - 1, block) || ClaimedSizeFits(block + 1, block));
     EXPECT_FALSE(ClaimedSizeFits(0xFFFFFFFFu, 0xFFFFFFFEu));
 }
 
@@ -118,8 +86,7 @@ using HostileSize = PanelTest;
 
 TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
 {
-    // Neighbours mapped just before the panel's block: a release of the
-    // claimed length would take them with it.
+    // Mapped just before the panel's block: a release of the claimed length would take it.
     TestBlock neighbour(m_machine, 30);
     const std::pair<UINT, const char*> cases[] = {
         {0u, "0"}, {1u, "1"}, {0x80000000u, "2147483648"}, {sizeof(S_SHAREBASE) + 1, "35073"}};
@@ -139,32 +106,6 @@ TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
     }
 }
 
-TEST(HostileSizeInTheDialog, ListsTheBlocksAndUnmapsNothingElse)
-{
-    const UINT machine = UniqueMachineNumber();
-    TestBlock neighbour(machine, 40);  // never probed
-    std::vector<std::unique_ptr<TestBlock>> blocks;
-    const UINT claims[] = {0u, 1u, 0x80000000u};
-    for (UINT i = 0; i < 3; ++i) {
-        blocks.emplace_back(new TestBlock(machine, 5 + i));
-        blocks.back()->Block()->m_PeriType = PT_CP;
-        blocks.back()->Block()->m_OpsNo = 20 + i;
-        blocks.back()->Block()->m_SharedAreaSize = claims[i];
-    }
-    DekEnumDlg dialog(nullptr);
-    DekEnumDlg* dlg = &dialog;
-    dlg->m_CPU = machine;
-    for (int round = 0; round < 3; ++round)
-        dlg->DoScan();
-    ASSERT_EQ(dlg->m_list->GetItemCount(), 3);
-    EXPECT_EQ(dlg->m_list->GetItemText(2, 2), "22");
-    EXPECT_TRUE(IsMapped(neighbour.Bytes()));
-    for (auto& b : blocks)
-        EXPECT_TRUE(IsMapped(b->Bytes()));
-}
-
-// ------------------------------------------------ Texts and counts
-
 using HostileText = PanelTest;
 
 TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
@@ -180,8 +121,8 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     watch.answers.push_back({"/x/fl1.ini", "fl1.ini"});
     StartHost({{&B().m_U.m_lp.m_LoadFormatLoop, nullptr}});
     Click(ID_DATA);
-    ASSERT_EQ(watch.dialogs.size(), 1u);
-    EXPECT_EQ(watch.dialogs[0].dir, wxString(root) + "/Formatloops");
+    watch.ExpectOneDialog("Select format loop", "Format loops|*.ini|All files|*.*", (root + "/Formatloops").c_str(),
+                          wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     StopHost();
     CloseAndFlush(frame);
 
@@ -190,46 +131,13 @@ TEST_F(HostileText, UnterminatedRootAndDeviceNameAndTheLargestOperatorNumber)
     memset(c.m_PhysicalDeviceName, 'D', sizeof c.m_PhysicalDeviceName);
     memset(reinterpret_cast<char*>(&c) + offsetof(S_SHAREBASE, m_PhysicalDeviceName) + 64, 'G', 3);  // the gap
     Open("-s");
-    EXPECT_EQ(frame->GetTitle(), "U4294967295 - CP1920/2");
-    EXPECT_EQ(frame->m_ctlOperNO->Pane(false).text, "4294967295");
+    EXPECT_EQ(frame->GetTitle() + " " + frame->m_ctlOperNO->Pane(false).text, "U4294967295 - CP1920/2 4294967295");
     StartHost({{&B().m_Allocate, nullptr}});
     Click(ID_ALLOCATE);
-    EXPECT_EQ(frame->m_ctlCurrFile->Pane(false).text, wxString('D', 64));
-    EXPECT_TRUE(frame->m_allocated);
+    EXPECT_TRUE(frame->m_allocated && frame->m_ctlCurrFile->Pane(false).text == wxString('D', 64));
 }
 
-TEST(HostileTextInTheDialog, UnterminatedFieldsAndAHugeLineCount)
-{
-    const UINT machine = UniqueMachineNumber();
-    TestBlock tr(machine, 5);
-    S_SHAREBASE& b = *tr.Block();
-    b.m_PeriType = PT_TR;
-    memset(b.m_Periph, 'P', sizeof b.m_Periph);
-    memset(b.m_SystemRoot, 'R', sizeof b.m_SystemRoot);
-    memset(b.m_PeriDir, 'Z', sizeof b.m_PeriDir);
-    memset(b.m_U.m_cr.m_Filename, 'F', sizeof b.m_U.m_cr.m_Filename);
-    b.m_U.m_cr.m_DiscWhileFileOpen = true;  // the byte after the file name
-    TestBlock mx(machine, 6);
-    mx.Block()->m_PeriType = PT_MX;
-    mx.Block()->m_U.m_mx.m_nLines = 100000;
-    for (int l = 0; l <= MX_MAX_LINES; ++l) {
-        mx.Block()->m_U.m_mx.m_Lines[l].Speed = 4294967295u;
-        reinterpret_cast<unsigned char&>(mx.Block()->m_U.m_mx.m_Lines[l].Synch) = 0x7F;
-    }
-
-    DekEnumDlg dialog(nullptr);
-    DekEnumDlg* dlg = &dialog;
-    dlg->m_CPU = machine;
-    dlg->DoScan();
-    ASSERT_EQ(dlg->m_list->GetItemCount(), 1 + 1 + MX_MAX_LINES);
-    EXPECT_EQ(dlg->m_list->GetItemText(0, 3), wxString('P', 64));
-    EXPECT_EQ(dlg->m_list->GetItemText(0, 6), wxString('R', 513) + " + " + wxString('F', 256));
-    EXPECT_EQ(dlg->m_list->GetItemText(1, 5), "100000 lines");
-    EXPECT_EQ(dlg->m_list->GetItemText(21, 5), "L20 sync, 4294967295 BPS");
-}
-
-// A block shrunk while the dialog reads it gives no rows: the zero pages
-// the guard put in its place would otherwise list a paper-tape reader.
+// Zero pages in place of a shrunk block would otherwise list a paper-tape reader.
 TEST(LostInTheDialog, ABlockLostWhileReadIsSkipped)
 {
     const UINT machine = UniqueMachineNumber();
@@ -247,9 +155,7 @@ TEST(LostInTheDialog, ABlockLostWhileReadIsSkipped)
     SAUtils::ReleaseSharedArea(p, mapped);
 }
 
-// ---- Flag bytes other than 0 and 1 (undefined as bool loads; the sanitizer
-// build catches any that is still read as bool)
-
+// Flag bytes other than 0 and 1: the sanitizer build catches any read as bool.
 using FlagBytes = PanelTest;
 
 TEST_F(FlagBytes, AnyNonZeroByteCountsAsSet)
@@ -263,8 +169,7 @@ TEST_F(FlagBytes, AnyNonZeroByteCountsAsSet)
     wxTimerEvent tick(frame->m_timer);
     frame->OnTimer(tick);
     frame->OnTimer(tick);
-    EXPECT_EQ(ByteOf(B().m_Disc), 0) << "the event was consumed";
-    EXPECT_FALSE(frame->m_allocated);
+    EXPECT_TRUE(ByteOf(B().m_Disc) == 0 && !frame->m_allocated) << "the event was consumed";
     EXPECT_TRUE(frame->m_ctlSTART->IsLit(false)) << "an odd up byte is up";
 
     SetByte(B().m_HostUp, 0);
@@ -289,48 +194,14 @@ TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
     host.join();
 }
 
-// --------------------------------------- A host that never answers
-
-using DeadHost = PanelTest;
-
-TEST_F(DeadHost, HostDownCloseDuringAnUnansweredRequest)
-{
-    Started(PT_40);
-    B().m_CloseOnHostDown = true;
-    std::thread host([&] {
-        wxMilliSleep(200);
-        B().m_Disc = true;  // the poll still runs inside the wait
-        wxMilliSleep(300);
-        B().m_HostUp = false;
-    });
-    wxWeakRef<DekFrame> ref(frame);
-    const void* where = frame->m_share;
-    Click(ID_BUTTON1);  // returns once the panel has closed
-    host.join();
-    EXPECT_FALSE(B().m_Disc) << "consumed during the wait";
-    EXPECT_TRUE(B().m_U.m_pt.B) << "the request stays posted";
-    EXPECT_FALSE(IsMappedFrom(where, block->Name()));
-    PumpUntilGone(ref, 1000);
-    EXPECT_FALSE(ref);
-    EXPECT_TRUE(watch.exits.empty());
-}
-
-// ----------------------------------------------- The settings file
-
 class Settings : public PanelTest {
 protected:
     std::string File() const { return std::string(getenv("HOME")) + "/.dek"; }
-    void Write(const std::string& text)
-    {
-        std::ofstream f(File(), std::ios::binary | std::ios::trunc);
-        f << text;
-    }
+    void Write(const std::string& text) { std::ofstream(File(), std::ios::binary | std::ios::trunc) << text; }
     std::string Read() const
     {
         std::ifstream f(File(), std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
+        return std::string(std::istreambuf_iterator<char>(f), {});
     }
     void TearDown() override
     {
@@ -351,21 +222,17 @@ TEST_F(Settings, DamagedLinesKeepTheDefaultPositionAndTheOtherEntries)
     CloseAndFlush(frame);
     EXPECT_FALSE(frame);
     wxFileConfig cfg("dek", "VOV 1900-Edarodizadu");
-    EXPECT_EQ(cfg.ReadLong("Placement/Id-1-5/x", -1), 40) << Read();
-    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/x", -1), 70) << Read();
-    EXPECT_EQ(cfg.ReadLong(PlacementKey() + "/y", -1), 80) << Read();
+    EXPECT_EQ(std::vector<long>({cfg.ReadLong("Placement/Id-1-5/x", -1), cfg.ReadLong(PlacementKey() + "/x", -1),
+                                 cfg.ReadLong(PlacementKey() + "/y", -1)}),
+              std::vector<long>({40, 70, 80}))
+        << Read();
 }
 
-// Files that would make the store assert, or that its rewrite would spoil,
-// are neither read nor written.
+// Files the store would assert on, or spoil when rewriting, are neither read nor written.
 TEST_F(Settings, FilesTheStoreCannotTakeAreLeftAlone)
 {
     const std::string group = "[Placement/Id-" + std::to_string(m_machine) + "-" + std::to_string(m_chan) + "]";
-    const std::string utf16 = group + "\nx=30\ny=30\n";
-    std::string wide = "\xff\xfe";
-    for (char c : utf16)
-        wide += std::string{c, '\0'};
-    for (const std::string& text : {group + "\nx=30\ny=30\n  =7\n", group + "\nx=30\ny=30\n" + group + "\n", wide}) {
+    for (const std::string& text : {group + "\nx=30\ny=30\n  =7\n", group + "\nx=30\ny=30\n" + group + "\n"}) {
         SCOPED_TRACE(text);
         Write(text);
         Publish(PT_CP);
@@ -373,8 +240,7 @@ TEST_F(Settings, FilesTheStoreCannotTakeAreLeftAlone)
         EXPECT_NE(frame->GetPosition(), wxPoint(30, 30));
         frame->Move(70, 80);
         CloseAndFlush(frame);
-        EXPECT_FALSE(frame);
-        EXPECT_EQ(Read(), text);
+        EXPECT_TRUE(!frame && Read() == text);
     }
 }
 
@@ -391,8 +257,6 @@ TEST_F(Settings, AnUnwritablePlaceStillClosesCleanly)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
-// ----------------------------------------------- The face decision
-
 TEST(FaceFor, EachTypeAndModel)
 {
     using F = DekFace;
@@ -407,63 +271,11 @@ TEST(FaceFor, EachTypeAndModel)
         {PT_HD, "", 0, F::HdDrum}, {PT_PB, "", 0, F::PbDevice}};
     for (const auto& [type, periph, devTyp, face] : cases)
         EXPECT_EQ(FaceFor(type, periph, devTyp), face) << type << " " << periph;
-    for (unsigned t : {5u, 6u, 7u, 8u, 10u, 12u, 21u, 24u, 26u, 39u, 41u, 255u, 256u, 0xFFFFFFFFu})
-        EXPECT_EQ(FaceFor(t, "TR1915/1", PT_SC7930), DekFace::Unsupported) << t;
     EXPECT_TRUE(FaceFollowsAnInputFile(DekFace::ReaderPunch));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::LinePrinter));
     EXPECT_FALSE(FaceFollowsAnInputFile(DekFace::Unsupported));
 }
 
-int g_storeAsserts = 0;
-
-void CountStoreAssert(const wxString&, int, const wxString&, const wxString&, const wxString&)
-{
-    ++g_storeAsserts;
-}
-
-// Every entry the store reads, as "/group/name=value".
-void StoreEntries(wxFileConfig& cfg, const wxString& group, std::set<std::string>& out)
-{
-    cfg.SetPath(group.empty() ? "/" : group);
-    wxString name;
-    long i = 0;
-    for (bool more = cfg.GetFirstEntry(name, i); more; more = cfg.GetNextEntry(name, i))
-        out.insert((group + "/" + name + "=" + cfg.Read(name, wxString())).utf8_string());
-    wxArrayString groups;
-    for (bool more = cfg.GetFirstGroup(name, i); more; more = cfg.GetNextGroup(name, i))
-        groups.push_back(name);
-    for (const wxString& g : groups)
-        StoreEntries(cfg, group + "/" + g, out);
-}
-
-// What the real store makes of a file of these bytes: it reads it and writes
-// it back with a placement added, without an assertion, and afterwards reads
-// everything it read before plus the placement.
-bool StoreCopesWith(const std::string& bytes)
-{
-    const std::string path = std::string(getenv("HOME")) + "/store-trial";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    g_storeAsserts = 0;
-    wxAssertHandler_t previous = wxSetAssertHandler(CountStoreAssert);
-    wxLogNull quiet;
-    std::set<std::string> before, after;
-    {
-        wxFileConfig cfg(wxEmptyString, wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
-        StoreEntries(cfg, wxEmptyString, before);
-        cfg.Write("/Placement/Id-1-2/x", 5L);
-    }
-    {
-        wxFileConfig cfg(wxEmptyString, wxEmptyString, path, wxEmptyString, wxCONFIG_USE_LOCAL_FILE);
-        StoreEntries(cfg, wxEmptyString, after);
-    }
-    wxSetAssertHandler(previous);
-    unlink(path.c_str());
-    before.insert("/Placement/Id-1-2/x=5");
-    return g_storeAsserts == 0 && after == before;
-}
-
-// The gate against the store itself, on files it takes and files it does
-// not; the expected column keeps both sides in the table.
 TEST(SettingsText, TheGateRefusesExactlyWhatTheStoreCannotTake)
 {
     std::string garbage;
@@ -496,8 +308,7 @@ TEST(SettingsText, TheGateRefusesExactlyWhatTheStoreCannotTake)
     };
     for (const auto& [bytes, takes] : cases) {
         SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 40)));
-        EXPECT_EQ(StoreCopesWith(bytes), takes) << "the store itself";
-        EXPECT_EQ(LooksLikeSettingsText(bytes), takes) << "the gate";
+        EXPECT_EQ(LooksLikeSettingsText(bytes), takes);
     }
 }
 
