@@ -68,7 +68,7 @@ ChaosPlan::ChaosPlan(uint32_t seed, const std::vector<PeriphDesc>& periphs, doub
     for (const PeriphDesc& desc : periphs) {
         Channel ch;
         ch.original = desc;
-        Apply(ch, "publish " + desc.spec);
+        Apply(ch, "publish " + desc.text);
         m_channels[desc.channel] = ch;
     }
     m_nextAt = -std::log(1 - Uniform(0, 1)) * m_meanGap;
@@ -134,16 +134,16 @@ std::string ChaosPlan::OtherSpec(const Channel& ch)
 {
     std::string channel = std::to_string(ch.original.channel);
     // A peripheral that was changed goes back to what it was.
-    if (ch.current.spec != ch.original.spec)
-        return ch.original.spec;
+    if (ch.current.text != ch.original.text)
+        return ch.original.text;
     for (;;) {
         size_t pick = static_cast<size_t>(Uniform(0, sizeof kOtherSpecs / sizeof kOtherSpecs[0]));
         PeriphDesc other;
         std::string error;
-        std::string spec = channel + ":" + kOtherSpecs[pick];
-        if (ParsePeriphDesc(spec, &other, &error) &&
+        std::string text = channel + ":" + kOtherSpecs[pick];
+        if (ParsePeriphDesc(text, &other, &error) &&
             (other.type != ch.current.type || other.model != ch.current.model))
-            return spec;
+            return text;
     }
 }
 
@@ -179,7 +179,7 @@ int ChaosPlan::PickAct(const Channel& ch)
 std::string ChaosPlan::Republish(int act, Channel& ch, double t)
 {
     const std::string channel = std::to_string(ch.original.channel);
-    std::string spec = static_cast<Act>(act) == Act::Retype ? OtherSpec(ch) : ch.current.spec;
+    std::string text = static_cast<Act>(act) == Act::Retype ? OtherSpec(ch) : ch.current.text;
     std::string now = "withdraw " + channel;
     if (static_cast<Act>(act) == Act::Truncate) {
         size_t pick = static_cast<size_t>(Uniform(0, sizeof kTruncatedSizes / sizeof kTruncatedSizes[0]));
@@ -188,7 +188,7 @@ std::string ChaosPlan::Republish(int act, Channel& ch, double t)
     // What was due for the old publication no longer is.
     Forget(ch.original.channel);
     ch.upDue = ch.ackDue = false;
-    Schedule(t + Uniform(0.3, 5), ch.original.channel, "publish " + spec);
+    Schedule(t + Uniform(0.3, 5), ch.original.channel, "publish " + text);
     return now;
 }
 
@@ -272,10 +272,10 @@ std::vector<std::string> ChaosPlan::Restore()
         Forget(entry.first);
         ch.upDue = ch.ackDue = false;
         std::vector<std::string> steps;
-        if (ch.published && ch.current.spec != o.spec)
+        if (ch.published && ch.current.text != o.text)
             steps.push_back("withdraw " + channel);
-        if (!ch.published || ch.current.spec != o.spec) {
-            steps.push_back("publish " + o.spec);
+        if (!ch.published || ch.current.text != o.text) {
+            steps.push_back("publish " + o.text);
         } else {
             if (ch.up != o.hostUp)
                 steps.push_back((o.hostUp ? "up " : "down ") + channel);

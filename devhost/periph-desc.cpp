@@ -145,7 +145,7 @@ bool ParseBool(const std::string& text, bool* value)
 bool ParsePeriphDesc(const std::string& text, PeriphDesc* desc, std::string* error)
 {
     *desc = PeriphDesc();
-    desc->spec = text;
+    desc->text = text;
     // CHANNEL:TYPE:MODEL:OPTIONS; the options themselves may contain ':'
     // (device names such as "LP0:"), so only the first three colons split.
     std::vector<std::string> head;

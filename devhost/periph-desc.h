@@ -16,7 +16,7 @@ struct LineDesc {
 };
 
 struct PeriphDesc {
-    std::string spec;  // the text it was parsed from, to publish it again
+    std::string text;  // the text it was parsed from, to publish it again
     UINT channel = 0;
     UINT type = 0;
     std::string model;
