@@ -446,7 +446,7 @@ void DekFrame::EndProgram(int status)
     if (m_ended)
         return;
     m_ended = true;
-    m_peer.reset();  // exit() would leave the lock file behind
+    ReleaseClaim();  // exit() would leave the lock file behind
     DekHooks& hooks = DekHooks::Get();
     if (hooks.endProcess)
         hooks.endProcess(status);
@@ -636,11 +636,17 @@ bool DekFrame::ConnectSharedArea()
     size_t mapped = 0;
     SAUtils::SharedAreaIdentity identity;
     PSHAREBASE p;
-    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr)
+    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr) {
+        // No event loop runs here; a later panel learns that this one will
+        // come up when the block appears.
+        if (m_peer)
+            m_peer->AnswerWaiting();
         wxMilliSleep(100);
+    }
 
     wxString refusal = AttachRefusal(*p, mapped);
     if (!refusal.empty()) {
+        ReleaseClaim();
         FatalBox(refusal);
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
@@ -728,6 +734,7 @@ void DekFrame::ConfigureForDeviceType()
     case DekFace::PbDevice:
         break;
     case DekFace::Unsupported:
+        ReleaseClaim();
         FatalBox(UnsupportedTypeText(m_periType));
         EndProgram(1);
         break;
@@ -937,7 +944,6 @@ bool DekFrame::LoseBlock()
 
 void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
-    AnswerLaterPanels();
     if (m_hostGone) {
         // A tick still queued when the panel closed finds no block to replace.
         if (m_share != nullptr)
@@ -993,7 +999,7 @@ void DekFrame::StorePlacement()
 void DekFrame::OnClose(wxCloseEvent& event)
 {
     m_closed = true;
-    m_peer.reset();  // a panel started from now on is the first again
+    ReleaseClaim();
     StorePlacement();
     m_timer.Stop();
     if (m_share != nullptr) {
@@ -1490,6 +1496,7 @@ void DekFrame::AbandonPanel(const wxString& why)
     // The program ends without closing its window, so the placement is kept
     // here, before the message that the operator may leave standing.
     StorePlacement();
+    ReleaseClaim();
     {
         BusyScope busy(*this);
         FatalBox(why);
@@ -1513,6 +1520,8 @@ bool DekFrame::ClaimPeripheral()
     m_peer = std::make_unique<DekPeerLink>(m_CPU, m_SI);
     switch (m_peer->ClaimPeripheral()) {
     case DekPeerLink::Claim::First:
+        // The toolkit's loop watches for later panels; the poll does not.
+        m_peer->WatchRequests([this] { BringToFront(); });
         return true;
     case DekPeerLink::Claim::WokeTheFirst:
         m_peer.reset();
@@ -1527,14 +1536,17 @@ bool DekFrame::ClaimPeripheral()
     return false;
 }
 
-void DekFrame::AnswerLaterPanels()
+// A panel that closes, or is about to show the box that ends it, can no
+// longer serve: from now on a panel started for the channel is the first.
+void DekFrame::ReleaseClaim()
 {
-    if (m_peer && m_peer->TakeWakeUp())
-        BringToFront();
+    m_peer.reset();
 }
 
 void DekFrame::BringToFront()
 {
+    if (IsBeingDeleted())
+        return;
     if (IsIconized())
         Iconize(false);
     Raise();

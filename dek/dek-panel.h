@@ -240,7 +240,7 @@ private:
 
     // One panel per peripheral (dek-peer).
     bool ClaimPeripheral();
-    void AnswerLaterPanels();
+    void ReleaseClaim();
     void BringToFront();
 
     // The host behind the block: gone, back, or slow to answer.
