@@ -439,6 +439,22 @@ DekFrame::DekFrame()
 
 DekFrame::~DekFrame() {}
 
+bool DekFrame::SendIdleEvents(wxIdleEvent& event)
+{
+    // The toolkit visits every window after every event it dispatches, each
+    // poll tick among them; walking twenty controls ten times a second cost
+    // more than the poll itself. None of them has anything to do then: no
+    // children, no idle or update-UI handlers (the modes set at start-up),
+    // and dialogs are visited as top-level windows. So the visit ends here.
+    OnInternalIdle();
+    if (wxIdleEvent::GetMode() == wxIDLE_PROCESS_ALL || HasExtraStyle(wxWS_EX_PROCESS_IDLE)) {
+        event.SetEventObject(this);
+        HandleWindowEvent(event);
+        return event.MoreRequested();
+    }
+    return false;
+}
+
 void DekFrame::EndProgram(int status)
 {
     // The process ends at once, without the toolkit's orderly shutdown; under
@@ -640,7 +656,7 @@ bool DekFrame::ConnectSharedArea()
         // No event loop runs here; a later panel learns that this one will
         // come up when the block appears.
         if (m_peer)
-            m_peer->AnswerWaiting();
+            m_peer->AnswerRequests(false);
         wxMilliSleep(100);
     }
 

@@ -142,6 +142,8 @@ public:
     DekFrame();
     virtual ~DekFrame();
 
+    bool SendIdleEvents(wxIdleEvent& event) override;
+
     // Controls; children of the frame, which owns them.
     IclButton* m_ctlHOLD;
     IclButton* m_ctlALLOCATE;

@@ -100,6 +100,19 @@ socklen_t WakeAddress(const wxString& key, sockaddr_un* addr)
 
 }  // namespace
 
+// The toolkit's main loop calls this when the listening socket has a
+// connection waiting; it runs on the GUI thread like any other event.
+class DekPeerLink::Watcher : public wxEventLoopSourceHandler {
+public:
+    explicit Watcher(DekPeerLink& link) : m_link(link) {}
+    void OnReadWaiting() override { m_link.AnswerRequests(true); }
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override {}
+
+private:
+    DekPeerLink& m_link;
+};
+
 wxString PeerKey(UINT cpu, UINT si, const wxString& display, const wxString& user)
 {
     return wxString::Format("dek_%s_%s_%u_%u", EscapeField(user), EscapeField(display), cpu, si);
@@ -113,19 +126,6 @@ wxString PeerDisplay(const char* x11, const char* wayland)
         return "wayland:" + wxString(wayland, wxConvLibc);
     return wxString();
 }
-
-// The toolkit's main loop calls this when the listening socket has a
-// connection waiting; it runs on the GUI thread like any other event.
-class DekPeerLink::Watcher : public wxEventLoopSourceHandler {
-public:
-    explicit Watcher(DekPeerLink& link) : m_link(link) {}
-    void OnReadWaiting() override { m_link.Serve(true); }
-    void OnWriteWaiting() override {}
-    void OnExceptionWaiting() override {}
-
-private:
-    DekPeerLink& m_link;
-};
 
 DekPeerLink::DekPeerLink(UINT cpu, UINT si)
     : m_key(PeerKey(cpu, si, PeerDisplay(getenv("DISPLAY"), getenv("WAYLAND_DISPLAY")),
@@ -260,18 +260,14 @@ void DekPeerLink::WatchRequests(std::function<void()> comeForward)
     if (m_socket < 0 || m_source != nullptr)
         return;
     m_watcher = std::make_unique<Watcher>(*this);
-    // A program without the toolkit's loop sources says so through the log;
-    // its panel then simply does not answer.
+    // The toolkit's loop, and every loop nested in it (dialogs, the request
+    // wait), then polls the socket with its other sources. A program without
+    // such sources says so through the log; its panel then does not answer.
     wxLogNull quiet;
     m_source = wxEventLoopBase::AddSourceForFD(m_socket, m_watcher.get(), wxEVENT_SOURCE_INPUT);
 }
 
-void DekPeerLink::AnswerWaiting()
-{
-    Serve(false);
-}
-
-void DekPeerLink::Serve(bool comeForward)
+void DekPeerLink::AnswerRequests(bool comeForward)
 {
     if (m_socket < 0)
         return;
@@ -311,8 +307,8 @@ void DekPeerLink::Serve(bool comeForward)
 
 void DekPeerLink::StopWatching()
 {
-    // Removes the source from the loop; the watcher object stays until the
-    // link goes, as this may run from within its own call.
+    // Removes the source from the loop (also safe from within its own call);
+    // the watcher stays until the link goes, as this may run from its call.
     delete m_source;
     m_source = nullptr;
 }

@@ -54,9 +54,11 @@ public:
     // watch goes with the link.
     void WatchRequests(std::function<void()> comeForward);
 
-    // Answers the requests waiting now without calling anyone: for a panel
-    // that runs no event loop yet and will show itself anyway.
-    void AnswerWaiting();
+    // Answers the requests waiting now; with `comeForward`, first calls the
+    // function given to WatchRequests (when any request waits). The watch
+    // calls this with true; a panel that runs no event loop yet, and will
+    // show itself anyway, with false.
+    void AnswerRequests(bool comeForward);
 
     // Where the lock file lies.
     wxString LockPath() const;
@@ -68,7 +70,6 @@ private:
     bool Lock();
     void Listen();
     Answer AskTheFirst(long long deadlineMs) const;
-    void Serve(bool comeForward);
     void StopWatching();
 
     std::unique_ptr<wxSingleInstanceChecker> m_checker;
@@ -76,5 +77,5 @@ private:
     int m_socket = -1;
     std::function<void()> m_comeForward;
     std::unique_ptr<Watcher> m_watcher;
-    wxEventLoopSource* m_source = nullptr;
+    wxEventLoopSource* m_source = nullptr;  // the main loop's watch of m_socket
 };
