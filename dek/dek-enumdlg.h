@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/dialog.h>
+#include <wx/string.h>
 #include <wx/timer.h>
 
 #include "dek-enumdlg-describe.h"
@@ -23,6 +24,13 @@ std::vector<EnumRow> DescribeMappedBlock(const S_SHAREBASE* block, UINT chan);
 
 class DekEnumDlg : public wxDialog {
 public:
+    // One line of the list: its texts by column and the channel it stands
+    // for (0 for a multiplexor's line).
+    struct Row {
+        UINT chan = 0;
+        wxString cells[8];
+    };
+
     DekEnumDlg(wxWindow* parent);
     virtual ~DekEnumDlg();
 
@@ -32,6 +40,8 @@ public:
 
     // Rebuilds the list from the machine's shared blocks.
     void DoScan();
+    // The channel that line `item` of the list stands for; 0 for none.
+    UINT RowChannel(long item) const;
 
     void OnScan(wxTimerEvent& event);
     void OnSelect(wxCommandEvent& event);
@@ -47,10 +57,11 @@ public:
 
 private:
     void BuildColumns();
-    long AppendRow(long line, const EnumRow& row);
+    void AppendRow(const EnumRow& row);
     void ChooseRow(long item);
 
     bool m_firstScanDone = false;
+    std::vector<Row> m_rows;  // what the list shows
 
     wxDECLARE_EVENT_TABLE();
 };
