@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include <wx/bmpbndl.h>
+#include <wx/dialog.h>
 #include <wx/filefn.h>
 #include <wx/iconbndl.h>
 #include <wx/log.h>
@@ -84,4 +85,13 @@ void KeepChosenPosition(wxTopLevelWindow& window)
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gtk_window_parse_geometry(GTK_WINDOW(window.GetHandle()), geometry.utf8_str());
     G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void DismissDialog(wxDialog& dialog)
+{
+    GtkWidget* w = static_cast<GtkWidget*>(dialog.GetHandle());
+    if (w != nullptr && GTK_IS_DIALOG(w) && gtk_widget_get_visible(w))
+        gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
+    else if (dialog.IsModal())
+        dialog.EndModal(wxID_CANCEL);
 }

@@ -2,6 +2,7 @@
 // window icon and the window manager's placement.
 #pragma once
 
+class wxDialog;
 class wxTopLevelWindow;
 
 // In a Wayland session that also offers X11 (Xwayland), the toolkit is told
@@ -21,3 +22,8 @@ void SetDekIcon(wxTopLevelWindow& window);
 // the user's choice, so that a window manager keeps it instead of placing
 // the window by its own rules.
 void KeepChosenPosition(wxTopLevelWindow& window);
+
+// Ends a modal dialog that is showing as its close box would: ShowModal
+// returns as if the dialog had been cancelled. The toolkit's message box runs
+// GTK's own loop, which only GTK can end.
+void DismissDialog(wxDialog& dialog);
