@@ -1,11 +1,8 @@
 // How the panel meets the desktop around it: the display backend, the
-// window icon, the tooltips of a face, the window manager's placement and
-// size, and the keyboard's order.
+// window icon, the window manager's placement and size, and the keyboard's
+// order.
 #pragma once
 
-#include "dek-panel-face.h"
-
-class DekFrame;
 class wxTopLevelWindow;
 class wxWindow;
 
@@ -21,10 +18,6 @@ void PreferX11Backend();
 // of the prefix that the program is installed in, else from the user's and
 // the system's icon themes. Without any of them the window keeps none.
 void SetDekIcon(wxTopLevelWindow& window);
-
-// Gives every control that the face shows its tooltip. Controls that this
-// panel has not created are skipped.
-void ApplyFaceTips(DekFrame& frame, DekFace face);
 
 // Marks the window's position, set with Move before it is first shown, as
 // the user's choice, so that a window manager keeps it instead of placing
