@@ -155,12 +155,17 @@ void dek_accessible_init(DekAccessible*) {}
 
 const char* const kRowsKey = "dek-access-rows";  // on the accessible: the rows made
 
+void UnrefRows(gpointer rows)
+{
+    g_ptr_array_unref(static_cast<GPtrArray*>(rows));
+}
+
 GPtrArray* RowsOf(AtkObject* obj, DekAccessSource* source)
 {
     auto* rows = static_cast<GPtrArray*>(g_object_get_data(G_OBJECT(obj), kRowsKey));
     if (rows == nullptr) {
         rows = MakeRows(obj, source->AccessTable());
-        g_object_set_data_full(G_OBJECT(obj), kRowsKey, rows, reinterpret_cast<GDestroyNotify>(g_ptr_array_unref));
+        g_object_set_data_full(G_OBJECT(obj), kRowsKey, rows, UnrefRows);
     }
     return rows;
 }
@@ -204,7 +209,7 @@ AtkStateSet* DekAccessibleStates(AtkObject* obj)
 
 AtkAttributeSet* DekAccessibleAttributes(AtkObject* obj)
 {
-    AtkAttributeSet* attributes = PARENT_ATK->get_attributes(obj);
+    AtkAttributeSet* attributes = PARENT_ATK->get_attributes != nullptr ? PARENT_ATK->get_attributes(obj) : nullptr;
     DekAccessSource* source = SourceOf(obj);
     if (source == nullptr)
         return attributes;
