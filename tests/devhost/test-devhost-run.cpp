@@ -289,6 +289,37 @@ TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
     ASSERT_TRUE(replay.Wait(5000));
 }
 
+// A host killed outright leaves its block; the next host takes it over, but
+// never a block that a live host serves or that another kind of host made.
+TEST_F(DevHostRun, TakesOverOnlyTheBlockOfAHostThatDiedAndRefusesOthersWithStatus2)
+{
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(HostArgs({"5:CR"})));
+    ASSERT_TRUE(first.WaitForLine("ready", kLineTimeoutMs)) << first.Stderr();
+    SAUtils::SharedAreaIdentity served, now;
+    ASSERT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &served));
+    {
+        ChildProcess second;
+        ASSERT_TRUE(second.Start(HostArgs({"5:CR"})));
+        ASSERT_TRUE(second.Wait(5000));
+        EXPECT_EQ(second.ExitStatus(), 2);
+        EXPECT_NE(second.Stderr().find("already in use"), std::string::npos) << second.Stderr();
+        EXPECT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &now) && now == served);
+    }
+    ASSERT_TRUE(first.Signal(SIGKILL));
+    ASSERT_TRUE(first.Wait(5000));
+    PSHAREBASE left = Attach(5);
+    ASSERT_NE(left, nullptr);
+    ASSERT_TRUE(m_host.Start(HostArgs({"5:CR"})));
+    ASSERT_TRUE(m_host.WaitForLine("published 5 over the block of a host that died", kLineTimeoutMs)) << m_host.Stderr();
+    ASSERT_TRUE(m_host.WaitForLine("ready", kLineTimeoutMs));
+    EXPECT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &now) && now != served);
+    PSHAREBASE b = Attach(5);
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(Request(b->m_Hold)) << "the new host serves the new block";
+    EXPECT_TRUE(left->m_HostUp && !Request(left->m_Hold, 100)) << "the dead host's block is left as it was";
+}
+
 TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2AtStartAndAtRunTime)
 {
     TestBlock taken(m_machine, 7);
@@ -322,6 +353,35 @@ TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2AtStartAndAtRun
     EXPECT_TRUE(ObjectExists(PosixName(7)));
     Command("show 5", "end 5");
     taken.Unlink();
+}
+
+TEST_F(DevHostRun, TheLastLineCountsWithoutItsNewlineAndTheEndOfInputEndsOnlyAHostAskedTo)
+{
+    StartHost({"5:CR"});  // --exit-on-eof
+    ASSERT_TRUE(m_host.Write(std::string(70000, 'x') + "\nlist\ndown 5"));
+    m_host.CloseStdin();
+    EXPECT_TRUE(m_host.WaitForLine("error line too long", kLineTimeoutMs));
+    EXPECT_TRUE(m_host.WaitForLine("channels 5", kLineTimeoutMs));
+    EXPECT_TRUE(m_host.WaitForLine("ok down 5", kLineTimeoutMs));
+    ASSERT_TRUE(m_host.Wait(5000));
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    EXPECT_FALSE(ObjectExists(PosixName(5)));
+
+    ChildProcess host;
+    ASSERT_TRUE(host.Start(HostArgs({"6:TP"}, true)));
+    ASSERT_TRUE(host.WaitForLine("ready", kLineTimeoutMs));
+    ASSERT_TRUE(host.Write("down 6"));
+    host.CloseStdin();
+    EXPECT_TRUE(host.WaitForLine("ok down 6", kLineTimeoutMs));
+    PSHAREBASE b = Attach(6);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->m_HostUp);
+    EXPECT_TRUE(Request(b->m_Hold)) << "the host stopped serving when its input ended";
+    ASSERT_TRUE(host.Signal(SIGTERM));
+    ASSERT_TRUE(host.Wait(5000));
+    EXPECT_EQ(host.ExitStatus(), 0);
+    EXPECT_NE(host.Stderr().find("signal 15, peripherals withdrawn"), std::string::npos) << host.Stderr();
+    EXPECT_FALSE(ObjectExists(PosixName(6)));
 }
 
 TEST_F(DevHostRun, ABrokenBlockNeverCrashesTheHost)
