@@ -7,18 +7,13 @@
 #include <gtk/gtk.h>
 
 #include <wx/bmpbndl.h>
-#include <wx/button.h>
 #include <wx/filefn.h>
-#include <wx/gauge.h>
 #include <wx/iconbndl.h>
 #include <wx/log.h>
 #include <wx/stdpaths.h>
-#include <wx/textctrl.h>
 #include <wx/tokenzr.h>
 #include <wx/toplevel.h>
 
-#include "dek-buttons.h"
-#include "dek-panel.h"
 
 namespace {
 
@@ -62,43 +57,6 @@ wxIconBundle LoadIcons()
     return icons;
 }
 
-wxWindow* TipTarget(DekFrame& f, DekControl control)
-{
-    switch (control) {
-    case DekControl::Start:
-        return f.m_ctlSTART;
-    case DekControl::Data:
-        return f.m_ctlDATA;
-    case DekControl::Allocate:
-        return f.m_ctlALLOCATE;
-    case DekControl::Hold:
-        return f.m_ctlHOLD;
-    case DekControl::Stop:
-        return f.m_ctlSTOP;
-    case DekControl::OperatorNumber:
-        return f.m_ctlOperNO;
-    case DekControl::Engineer:
-        return f.m_ctlENG;
-    case DekControl::CurrentFile:
-        return f.m_ctlCurrFile;
-    case DekControl::Progress:
-        return f.m_ctlProgress;
-    case DekControl::Hold2:
-        return f.m_ctlHOLD2;
-    case DekControl::Allocate2:
-        return f.m_ctlALLOCATE2;
-    case DekControl::PunchFile:
-        return f.m_ctlPunchFile;
-    case DekControl::SendPQ:
-        return f.m_ctlBtn1;
-    case DekControl::Q:
-        return f.m_ctlQ;
-    case DekControl::P:
-        return f.m_ctlP;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 void PreferX11Backend()
@@ -114,14 +72,6 @@ void SetDekIcon(wxTopLevelWindow& window)
     static const wxIconBundle* const icons = new wxIconBundle(LoadIcons());
     if (!icons->IsEmpty())
         window.SetIcons(*icons);
-}
-
-void ApplyFaceTips(DekFrame& frame, DekFace face)
-{
-    for (const DekTip& tip : FaceTips(face)) {
-        if (wxWindow* w = TipTarget(frame, tip.control))
-            w->SetToolTip(tip.text);
-    }
 }
 
 void KeepChosenPosition(wxTopLevelWindow& window)

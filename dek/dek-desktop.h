@@ -1,10 +1,7 @@
 // How the panel meets the desktop around it: the display backend, the
-// window icon, the tooltips of a face and the window manager's placement.
+// window icon and the window manager's placement.
 #pragma once
 
-#include "dek-panel-face.h"
-
-class DekFrame;
 class wxTopLevelWindow;
 
 // In a Wayland session that also offers X11 (Xwayland), the toolkit is told
@@ -19,10 +16,6 @@ void PreferX11Backend();
 // of the prefix that the program is installed in, else from the user's and
 // the system's icon themes. Without any of them the window keeps none.
 void SetDekIcon(wxTopLevelWindow& window);
-
-// Gives every control that the face shows its tooltip. Controls that this
-// panel has not created are skipped.
-void ApplyFaceTips(DekFrame& frame, DekFace face);
 
 // Marks the window's position, set with Move before it is first shown, as
 // the user's choice, so that a window manager keeps it instead of placing

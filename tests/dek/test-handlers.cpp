@@ -8,41 +8,6 @@ using namespace panel_test;
 
 namespace {
 
-TEST(OutputChoice, DeviceNamesAndPathsUnderTheRoot)
-{
-    // No rel: unusable.
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"/srv/root/DEV_PRN", "DEV_PRN", "PRN"}, {"/x/Dev_tp1.a.b", "Dev_tp1.a.b", "tp1:"}, {"/x/dev_", "dev_", ""},
-        {"/srv/rootx", "rootx", ""}, {"/srv/root", "root", ""}, {"/srv/root/", "", ""}};
-    for (const auto& [path, name, rel] : cases) {
-        const DekOutputTarget t = MapOutputChoice(path, name, "/srv/root");
-        EXPECT_EQ(t.usable, *rel != '\0') << path;
-        EXPECT_EQ(t.usable ? t.rel : wxString(), rel) << path;
-    }
-    // A root given with a trailing separator, the root "/" and no root.
-    EXPECT_EQ(MapOutputChoice("/srv/root/a/b", "b", "/srv/root/").rel, "a/b");
-    EXPECT_EQ(MapOutputChoice("/a/b", "b", "/").rel, "a/b");
-    EXPECT_FALSE(MapOutputChoice("/a/b", "b", "").usable);
-    EXPECT_EQ(MapOutputChoice("/srv/root/data/out.tpe", "out.tpe", "/srv/root").shown, "/srv/root/data/out.tpe");
-
-    // After a slash first, then after a backslash.
-    EXPECT_EQ(LastPathComponent("/a/b\\c") + LastPathComponent("c:\\x\\y") + LastPathComponent("bare"), "b\\cybare");
-}
-
-TEST(OctalEntry, ReadsLikeScanfOctalAndRefusesMoreThan32Bits)
-{
-    const std::pair<const char*, UINT> cases[] = {
-        {"777", 511},   {"", 0},      {" 12x", 10},          {"9", 0},  {"\t017", 15}, {"37777777777", 0xFFFFFFFFu},
-        {"00000000000000000001", 1}, {"+7", 7}, {"-1", 0xFFFFFFFFu}, {"x7", 0}};
-    for (const auto& [text, value] : cases) {
-        UINT v = 12345;
-        EXPECT_TRUE(ScanOctalEntry(text, v)) << text;
-        EXPECT_EQ(v, value) << text;
-    }
-    UINT v = 0;
-    EXPECT_FALSE(ScanOctalEntry("77777777777", v));
-}
-
 using Buttons = PanelTest;
 
 TEST_F(Buttons, StartAndCode)

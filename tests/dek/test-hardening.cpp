@@ -74,14 +74,6 @@ TEST_F(Lost, ChangedVersionStoresThePlacementThenEndsWithTheMismatchMessage)
     EXPECT_FALSE(frame);
 }
 
-TEST(ClaimedSize, MustCoverABlockAndNotExceedTheObject)
-{
-    const size_t block = sizeof(S_SHAREBASE);
-    EXPECT_TRUE(ClaimedSizeFits(block, block) && ClaimedSizeFits(block, 2 * block));
-    EXPECT_FALSE(ClaimedSizeFits(block - 1, block) || ClaimedSizeFits(block + 1, block));
-    EXPECT_FALSE(ClaimedSizeFits(0xFFFFFFFFu, 0xFFFFFFFEu));
-}
-
 using HostileSize = PanelTest;
 
 TEST_F(HostileSize, IsRefusedAtAttachAndUnmapsNothingElse)
