@@ -5,6 +5,7 @@
 #include <wx/utils.h>
 
 #include "dek-buttons.h"
+#include "dek-desktop.h"
 #include "dek-panel-face.h"
 #include "dek-panel-internal.h"
 #include "mkshareditem.h"
@@ -56,8 +57,8 @@ bool DekFrame::ConnectSharedArea()
         return true;
 
     ShowIdentity();
-    Layout();
-    Fit();
+    FitAndHoldSize(*this);
+    TabInScreenOrder(*this);
     m_timer.Start(100, wxTIMER_CONTINUOUS);
     return true;
 }

@@ -354,10 +354,9 @@ void DekFrame::RestorePlacement()
     if (xi < 0 || yi < 0)
         return;
     // The screens may have changed since the position was stored: the
-    // whole window goes onto the display that would hold most of it. The
-    // size is the one the toolkit asks for, at least the minimum of the full
-    // layout, which a window manager enforces; without one the window may
-    // come out smaller, and then still lies wholly on the display.
+    // whole window goes onto the display that would hold most of it, at the
+    // size it is shown at (FitAndHoldSize), so that a window closed wholly
+    // on a display comes back exactly where it was.
     std::vector<wxRect> displays = DisplayClientAreas();
     if (displays.empty())
         return;
