@@ -9,6 +9,7 @@
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include "dek-access.h"
 #include "dek-enumdlg-describe.h"
 #include "sharebase.h"
 
@@ -56,12 +57,24 @@ public:
     wxTimer m_timer;
 
 private:
+    // The list draws its rows itself: screen readers get them from here.
+    class RowsForReaders : public DekAccessSource {
+    public:
+        explicit RowsForReaders(const wxListCtrl& list) : m_list(list) {}
+        DekAccessInfo AccessInfo() const override;
+        DekAccessTable AccessTable() const override;
+
+    private:
+        const wxListCtrl& m_list;
+    };
+
     void BuildColumns();
     void AppendRow(const EnumRow& row);
     void ChooseRow(long item);
 
     bool m_firstScanDone = false;
     std::vector<Row> m_rows;  // what the list shows
+    RowsForReaders m_rowsForReaders;
 
     wxDECLARE_EVENT_TABLE();
 };

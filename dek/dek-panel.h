@@ -6,12 +6,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/arrstr.h>
 #include <wx/frame.h>
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include "dek-attachment.h"
+#include "dek-panel-logic.h"
 #include "mkshareditem.h"
 #include "reader-fields.h"
 #include "sharebase.h"
@@ -20,6 +23,7 @@ class DekPeerLink;
 class IclButton;
 class wxBoxSizer;
 class wxButton;
+class wxDialog;
 class wxFileDialog;
 class wxGauge;
 class wxTextCtrl;
@@ -40,81 +44,6 @@ enum DekIds {
     ID_BUTTON1 = 6021,
     ID_POLL_TIMER = 6022,
 };
-
-// ---------------------------------------------------------------------------
-// Decisions that need no window; the frame uses them and tests call them
-// directly.
-
-// What the command line asks for.
-struct DekArgs {
-    UINT cpu = 0;
-    UINT si = 0;
-    bool startMin = false;
-    bool started = false;
-};
-
-// Reads -M, -S, -m and -s from the program's arguments (program name first).
-// False for an argument that starts with '-' and is none of these, and for a
-// machine number or channel that is not a whole unsigned 32-bit decimal.
-bool ParseDekArgs(const wxArrayString& args, DekArgs& out);
-
-// A whole base-10 number of digits only, truncated to its low 32 bits.
-bool ParseDecimalUint32(const wxString& text, UINT& value);
-
-// The octal value at the start of an entry field, read like sscanf's "%o":
-// blanks skipped, an optional sign, digits up to the first other character;
-// no digit gives 0. False when the digits do not fit in 32 bits.
-bool ScanOctalEntry(const wxString& text, UINT& value);
-
-// The last component of a path or device name: after the last '/', or, only
-// when there is none, after the last backslash.
-wxString LastPathComponent(const wxString& fn);
-
-// The extension offered for an output type's files (punch, printer, card
-// punch, plotter); empty for any other type.
-wxString OutputExtension(unsigned type);
-
-// Where a chosen output file goes: a "dev_" name becomes a host device name,
-// any other file must lie under the system root and travels relative to it.
-struct DekOutputTarget {
-    bool usable = false;
-    bool isDevice = false;
-    wxString shown;  // what the current-file display gets (before its last-component cut)
-    wxString rel;    // what the host gets
-};
-DekOutputTarget MapOutputChoice(const wxString& path, const wxString& filename, const wxString& sysRoot);
-
-// A block's m_SharedAreaSize is believable when it covers a whole block and
-// no more than the object that was mapped.
-bool ClaimedSizeFits(UINT claimed, size_t mapped);
-
-// What the operator is told about the host in the title.
-enum class DekHostState {
-    Attached,  // the host answers as far as the panel knows
-    Waiting,   // a request has waited half a second or more
-    Gone,      // the block's name no longer refers to the block mapped
-};
-
-// "U%02u - %s" of the operator number and model, and the host's state.
-wxString PanelTitle(UINT opsNo, const wxString& periph, DekHostState state);
-
-// A message that ends the program as one line for standard error: "dek: "
-// and the message with its line breaks written as "; ".
-wxString FatalMessageLine(const wxString& message);
-
-// The peripheral a block describes, as far as the panel's face depends on it.
-struct DekPeripheral {
-    unsigned type = 0;
-    std::string periph;
-    UINT devTyp = 0;
-};
-DekPeripheral PeripheralOf(const S_SHAREBASE& block);
-
-// What a panel whose host has gone does with the block that now carries the
-// name: take it up, or end because it is unusable, of a type without a
-// panel, or another peripheral than the one the panel was built for.
-enum class DekReattach { Resume, Refuse, Unsupported, Changed };
-DekReattach JudgeReattach(const DekPeripheral& was, const S_SHAREBASE& now, size_t mapped);
 
 // ---------------------------------------------------------------------------
 
@@ -186,7 +115,7 @@ public:
     int IconizeRequests() const { return m_iconizeRequests; }
     // The block's name has stopped referring to the block mapped; the panel
     // waits for the host to publish it again.
-    bool HostGone() const { return m_hostGone; }
+    bool HostGone() const { return m_attachment.Left(); }
 
     IclButton* MakeBtn(int id, const wxSize& size);
     void BuildLayout();
@@ -217,6 +146,12 @@ protected:
     bool TryBefore(wxEvent& event) override;
 
 private:
+    // Message boxes without a parent, caption "dek"; the answer as wxMessageBox gives it.
+    int Box(const wxString& msg, long style);
+    void ErrorBox(const wxString& msg);
+    // A box after which the program ends: a terminal or a script that started
+    // the panel learns why from standard error, even before the box is answered.
+    void FatalBox(const wxString& msg);
     void EndProgram(int status);
     // True, with the block released, the message shown and the program
     // ended, when the block was lost or changed its version under the panel.
@@ -242,15 +177,21 @@ private:
 
     // One panel per peripheral (dek-peer).
     bool ClaimPeripheral();
+    // Answers later panels while no event loop runs yet (the wait for the block).
+    void AnswerLaterPanels();
+    // A panel that closes, or is about to show the box that ends it, can no
+    // longer serve: from then on a panel started for the channel is the first.
     void ReleaseClaim();
     void BringToFront();
 
     // The host behind the block: gone, back, or slow to answer.
     std::string BlockName() const;
-    void RememberAttachment(const SAUtils::SharedAreaIdentity& identity);
+    void TakeBlock(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity);
+    void DropBlock();
     void ShowIdentity();
     bool HostLeftTheBlock();
     void DetachFromHost();
+    void ForgetHost();
     void DarkenLamps();
     void TryReattach();
     void Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity);
@@ -258,6 +199,13 @@ private:
     void RefreshHostState();
     class HostWaitScope;
     void ShowHostWait(bool on);
+    void TakePunchAllocation();
+
+    // What a handler stands on across a nested loop (dek-panel-host.cpp).
+    unsigned Footing() const { return m_attachment.Serial(); }
+    bool StillOn(unsigned footing) const { return footing == m_attachment.Serial() && Live(); }
+    // Attached to a block whose host has not left it, and not closed.
+    bool Live() const { return m_attachment.Live() && !m_closed; }
 
     bool m_ended = false;
     bool m_readerPunch = false;  // the face is a reader-punch's
@@ -265,12 +213,10 @@ private:
     wxBoxSizer* m_rowPQ = nullptr;  // the row of the labels "Q:" and "P:"; owned by the frame's sizer
     std::unique_ptr<DekPeerLink> m_peer;
 
-    SAUtils::SharedAreaIdentity m_identity;  // of the object mapped
-    DekPeripheral m_attachedAs;              // what the faces were built for
-    UINT m_opsNo = 0;                        // as shown in the title
+    DekAttachment m_attachment;   // m_share and m_shareSize are its block
+    DekPeripheral m_attachedAs;  // what the faces were built for
+    UINT m_opsNo = 0;            // as shown in the title
     wxString m_periph;
-    bool m_hostGone = false;
-    unsigned m_attachment = 0;       // changes when the block goes; waits on the old one end
     int m_ticksSinceNameCheck = 0;
     bool m_startPaneLit = false;     // START's lower pane before the lamps went dark
     int m_hostWaits = 0;             // request waits that have been shown as waiting
@@ -279,6 +225,7 @@ private:
     void LeaveBusy();
 
     int m_waitDepth = 0;              // request waits and modal dialogs in progress, nested
+    std::vector<wxDialog*> m_dialogs;  // the modal dialogs among them, shown by the panel itself
     bool m_destroyAfterWait = false;  // closed during one of them
     bool m_closed = false;            // the close handler has run
 

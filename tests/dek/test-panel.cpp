@@ -60,46 +60,6 @@ std::string Shown(DekFrame& f)
     return s;
 }
 
-TEST(ParseDekArgs, ReadsWholeDecimalsAndRefusesAnythingElse)
-{
-    const std::pair<std::vector<const char*>, const char*> cases[] = {
-        {{"-M5", "-S7"}, "5 7"}, {{"-M", "5", "-S", "7"}, "5 7"}, {{"-S", "07", "-M", "005"}, "5 7"},
-        {{"-m", "-M", "1", "-s", "-M2", "stray", "-S", "3", "-S4"}, "2 4 min started"},  // later ones win
-        {{"-M4294967295", "-S", "0"}, "4294967295 0"},
-        // Whole numbers wider than 32 bits keep their low 32 bits.
-        {{"-M4294967301", "-S", "99999999999"}, "5 1215752191"}, {{"-M", "4294967296"}, "0 0"},
-        {{"-ms"}, "refused"}, {{"-M", "5", "-x"}, "refused"}, {{"-"}, "refused"}, {{"--M", "5"}, "refused"},
-        {{"-m5"}, "refused"}, {{"-Mx"}, "refused"}, {{"-M=5"}, "refused"}, {{"-M", "5x"}, "refused"},
-        {{"-M", "-5"}, "refused"}, {{"-M", " 5"}, "refused"}, {{"-M", "0x10"}, "refused"}, {{"-S"}, "refused"},
-    };
-    for (const auto& [args, parsed] : cases) {
-        wxArrayString argv;
-        argv.push_back("dek");
-        for (const char* s : args)
-            argv.push_back(s);
-        DekArgs a;
-        const bool ok = ParseDekArgs(argv, a);
-        const wxString got = wxString::Format("%u %u%s%s", a.cpu, a.si, a.startMin ? " min" : "", a.started ? " started" : "");
-        EXPECT_EQ(ok ? got : "refused", parsed) << wxJoin(argv, ' ');
-    }
-}
-
-TEST(PanelTitle, NamesTheUnitAndTheStateOfItsHost)
-{
-    EXPECT_EQ(PanelTitle(5, "CR1911/1", DekHostState::Attached), "U05 - CR1911/1");
-    EXPECT_EQ(PanelTitle(123, "LP1933/1", DekHostState::Waiting), "U123 - LP1933/1 (waiting for the host)");
-    EXPECT_EQ(PanelTitle(5, "CR1911/1", DekHostState::Gone), "U05 - CR1911/1 (host gone)");
-}
-
-TEST(FatalMessageLine, IsOneLineWithItsBreaksAsSemicolons)
-{
-    EXPECT_EQ(FatalMessageLine("Error: no machine number given (-M nnn)"),
-              "dek: Error: no machine number given (-M nnn)");
-    EXPECT_EQ(FatalMessageLine("Shared area version mismatch\nExpected 0x89000071"),
-              "dek: Shared area version mismatch; Expected 0x89000071");
-    EXPECT_EQ(FatalMessageLine("a\r\nb\n\nc\r"), "dek: a; b; ; c; ");
-}
-
 using StartUp = PanelTest;
 
 TEST_F(StartUp, RefusedCommandLinesShowTheirMessageAndEndWithStatus2)
@@ -140,11 +100,19 @@ TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOneOrClosesThePanel)
     EXPECT_TRUE(wxFileConfig("dek", "VOV 1900-Edarodizadu").Exists(wxString::Format("Placement/Id-%u-0", m_machine)));
 }
 
-TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
+// An unsupported type stops start-up right after the faces are set, and
+// writes nothing into the block.
+TEST_F(StartUp, TypesWithoutAFaceEndWithStatus1OnceTheInitialFacesAreSet)
 {
-    // An unsupported type stops start-up right after the faces are set.
-    Publish(5);
-    wxTEST_DIALOG(Open(), ErrorBox("Device type 5 not supported"));
+    for (unsigned type : {13u, 63u, 255u, 5u}) {
+        SCOPED_TRACE(type);
+        CloseAndFlush(frame);
+        Publish(static_cast<BYTE>(type)).m_U.m_cr.m_DiscWhileFileOpen = true;
+        watch.exits.clear();
+        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_TRUE(!frame->IsShown() && B().m_U.m_cr.m_DiscWhileFileOpen);
+    }
     EXPECT_EQ(frame->GetTitle(), "RER 1900 Edaduvorar");
     DekFrame& f = *frame;
     EXPECT_EQ(Shown(f), "START ALLOCATE HOLD STOP ops ENG");
@@ -166,20 +134,6 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
         {f.m_ctlSTART2, false, " #000000/#FFFF7F #FFFFFF/#FFFFFF 14 Courier New"}};
     for (const auto& [button, top, look] : looks)
         EXPECT_EQ(Look(*button, top), look) << button->GetId() << " " << top;
-}
-
-TEST_F(StartUp, EveryTypeWithoutAFaceIsRefusedWithStatus1)
-{
-    for (unsigned type : {5u, 13u, 63u, 255u}) {
-        SCOPED_TRACE(type);
-        Publish(static_cast<BYTE>(type));
-        B().m_U.m_cr.m_DiscWhileFileOpen = true;
-        watch.exits.clear();
-        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
-        EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_TRUE(!frame->IsShown() && B().m_U.m_cr.m_DiscWhileFileOpen) << "nothing written";
-        CloseAndFlush(frame);
-    }
 }
 
 TEST_F(StartUp, AttachSetsTitleOperatorNumberAndStartsThePoll)
@@ -411,91 +365,7 @@ TEST_F(Poll, HostDownWithoutCloseKeepsPolling)
     EXPECT_TRUE(frame->m_timer.IsRunning() && frame->m_share != nullptr && frame->m_ctlSTART->IsLit(false));
 }
 
-// As a restarted host does: the old mapping stays valid, only its name tells.
-TEST_F(Poll, AWithdrawnBlockDetachesThePanelUntilTheHostPublishesItAgain)
-{
-    Started(PT_CR, "CR1911/1");
-    frame->m_allocated = true;
-    frame->ShowFilename("/data/deck.txt");
-    frame->UpdateLights();
-    const void* old = frame->m_share;
-    block->Unlink();
-    for (int i = 0; i < 9; ++i)
-        Tick();
-    EXPECT_FALSE(frame->HostGone()) << "looked up once a second, not at every tick";
-    Tick();
-    ASSERT_TRUE(frame->HostGone());
-    EXPECT_EQ(frame->GetTitle(), "U07 - CR1911/1 (host gone)");
-    for (IclButton* lamp : {frame->m_ctlSTART, frame->m_ctlALLOCATE})
-        EXPECT_FALSE(lamp->IsLit(false) || lamp->IsLit(true));
-    Click(ID_STOP);
-    EXPECT_TRUE(watch.beeps == 1 && frame->m_started) << "and did nothing else";
-    Tick();
-    EXPECT_TRUE(frame->HostGone());
-
-    Publish(PT_CR, "CR1911/1", PT_NONE, 9);
-    Tick();
-    ASSERT_FALSE(frame->HostGone());
-    EXPECT_TRUE(IsMappedFrom(frame->m_share, block->Name()));
-    EXPECT_FALSE(IsMappedFrom(old, block->Name())) << "the old block is released";
-    EXPECT_EQ(frame->GetTitle() + " " + frame->m_ctlOperNO->Pane(false).text, "U09 - CR1911/1 09");
-    EXPECT_EQ(State() + frame->m_ctlCurrFile->Pane(false).text, "started | START") << "none of the old host's media";
-    EXPECT_TRUE(frame->m_ctlSTART->IsLit(true) && watch.exits.empty());
-}
-
-TEST_F(Poll, AWithdrawnBlockClosesThePanelWhenTheHostAsksPanelsToClose)
-{
-    Started(PT_CP);
-    B().m_CloseOnHostDown = true;
-    block->Unlink();
-    for (int i = 0; i < 10; ++i)
-        Tick();
-    EXPECT_EQ(frame->m_share, nullptr);
-    PumpUntilGone(frame);
-    EXPECT_TRUE(!frame && watch.exits.empty());
-}
-
-TEST_F(Poll, ARequestTheHostLeavesPendingShowsUntilTheWaitEnds)
-{
-    Started(PT_CP, "CP2151");
-    B().m_PhysicalDevice = true;  // ALLOCATE then asks without a dialog
-    wxString titleDuring;
-    GdkCursor* cursorDuring = nullptr;
-    wxTimer later;
-    later.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        titleDuring = frame->GetTitle();
-        cursorDuring = frame->GetCursor().IsOk() ? frame->GetCursor().GetCursor() : nullptr;
-        Click(ID_STOP);
-    });
-    later.StartOnce(700);
-    Click(ID_ALLOCATE);  // returns once STOP has ended the wait
-    EXPECT_EQ(titleDuring + "|" + frame->GetTitle(), "U07 - CP2151 (waiting for the host)|U07 - CP2151");
-    EXPECT_EQ(cursorDuring, wxCursor(wxCURSOR_ARROWWAIT).GetCursor());
-    EXPECT_FALSE(frame->GetCursor().IsOk());
-}
-
-TEST(JudgeReattach, ResumesOnlyTheSamePeripheralInAUsableBlock)
-{
-    const DekPeripheral was{PT_CR, "CR1911/1", PT_NONE};
-    const size_t whole = sizeof(S_SHAREBASE);
-    const std::tuple<const char*, std::function<void(S_SHAREBASE&)>, DekReattach> cases[] = {
-        {"the same", [](S_SHAREBASE&) {}, DekReattach::Resume},
-        {"another operator number", [](S_SHAREBASE& b) { b.m_OpsNo = 12; }, DekReattach::Resume},
-        {"another model", [](S_SHAREBASE& b) { strcpy(b.m_Periph, "CR1912/1"); }, DekReattach::Changed},
-        {"another device code", [](S_SHAREBASE& b) { b.m_DevTyp = PT_SC7930; }, DekReattach::Changed},
-        {"another type", [](S_SHAREBASE& b) { b.m_PeriType = PT_LP; }, DekReattach::Changed},
-        {"a type without a panel", [](S_SHAREBASE& b) { b.m_PeriType = PT_MT; }, DekReattach::Unsupported},
-        {"another version", [](S_SHAREBASE& b) { b.m_Version = 0x89000070; }, DekReattach::Refuse},
-        {"a size beyond the object", [=](S_SHAREBASE& b) { b.m_SharedAreaSize = whole + 1; }, DekReattach::Refuse},
-    };
-    for (const auto& [what, change, verdict] : cases) {
-        auto now = std::make_unique<S_SHAREBASE>();
-        std::tie(now->m_Version, now->m_SharedAreaSize, now->m_PeriType) = std::make_tuple(SHAREBASE_VERSION, whole, PT_CR);
-        strcpy(now->m_Periph, "CR1911/1");
-        change(*now);
-        EXPECT_EQ(JudgeReattach(was, *now, whole), verdict) << what;
-    }
-}
+// The host withdrawing its block or leaving a request pending: test-crossings.
 
 TEST(PeerKey, DistinctPanelsNeverShareAKey)
 {

@@ -1,6 +1,6 @@
 // Fuzz target: whatever bytes a host leaves in a block, the selection list's
-// texts, the panel's face decision and the text-field readers stay within
-// the block, stay bounded and never crash.
+// texts, the panel's face decision, its verdict on a block met again and the
+// text-field readers stay within the block, stay bounded and never crash.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 #include "dek-enumdlg-describe.h"
 #include "dek-panel-face.h"
+#include "dek-panel-logic.h"
 #include "mkshareditem.h"
 #include "peri-enums.h"
 #include "peri-names.h"
@@ -66,6 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             !(b.m_PeriType == PT_TR || b.m_PeriType == PT_TP || b.m_PeriType == PT_LP || b.m_PeriType == PT_CR ||
               b.m_PeriType == PT_CP || b.m_PeriType == PT_DR || b.m_PeriType == PT_MX || b.m_PeriType == PT_GP ||
               b.m_PeriType == PT_HD || b.m_PeriType == PT_PB || b.m_PeriType == PT_40));
+
+    // A block met again: refused exactly when it would be refused at start-up,
+    // and never taken up with a face the panel does not have.
+    const DekPeripheral was = PeripheralOf(b);
+    const DekReattach verdict = JudgeReattach(was, b, sizeof(S_SHAREBASE));
+    Require((verdict == DekReattach::Refuse) == !AttachRefusal(b, sizeof(S_SHAREBASE)).empty());
+    Require(verdict != DekReattach::Resume || face != DekFace::Unsupported);
+    Require(verdict != DekReattach::Changed);
 
     CheckField(b.m_Periph);
     CheckField(b.m_SystemRoot);
