@@ -46,10 +46,14 @@ AtkRole AtkRoleOf(DekAccessInfo::Role role)
 // ---------------------------------------------------------------------------
 // A row or a cell of a table: fixed text, made anew when the rows change.
 
+// The item's parent is held weakly: the parent holds its children, and a
+// strong reference back would keep both, and the table's own accessible
+// object, alive after the window has gone.
 struct DekAccessItem {
     AtkObject parent;
     GPtrArray* children;
     gint index;
+    AtkObject* up;  // null once the parent has gone
 };
 struct DekAccessItemClass {
     AtkObjectClass parent_class;
@@ -61,12 +65,21 @@ void dek_access_item_init(DekAccessItem* item)
 {
     item->children = g_ptr_array_new_with_free_func(g_object_unref);
     item->index = -1;
+    item->up = nullptr;
 }
 
 void DekAccessItemFinalize(GObject* obj)
 {
-    g_ptr_array_unref(reinterpret_cast<DekAccessItem*>(obj)->children);
+    auto* item = reinterpret_cast<DekAccessItem*>(obj);
+    if (item->up != nullptr)
+        g_object_remove_weak_pointer(G_OBJECT(item->up), reinterpret_cast<gpointer*>(&item->up));
+    g_ptr_array_unref(item->children);
     G_OBJECT_CLASS(dek_access_item_parent_class)->finalize(obj);
+}
+
+AtkObject* DekAccessItemParent(AtkObject* obj)
+{
+    return reinterpret_cast<DekAccessItem*>(obj)->up;
 }
 
 gint DekAccessItemChildCount(AtkObject* obj)
@@ -92,6 +105,7 @@ void dek_access_item_class_init(DekAccessItemClass* klass)
     atk->get_n_children = DekAccessItemChildCount;
     atk->ref_child = DekAccessItemChild;
     atk->get_index_in_parent = DekAccessItemIndex;
+    atk->get_parent = DekAccessItemParent;
 }
 
 DekAccessItem* NewItem(AtkObject* parent, gint index, AtkRole role, const wxString& name, const wxString& description)
@@ -103,7 +117,8 @@ DekAccessItem* NewItem(AtkObject* parent, gint index, AtkRole role, const wxStri
     atk_object_set_name(obj, name.utf8_str());
     if (!description.empty())
         atk_object_set_description(obj, description.utf8_str());
-    atk_object_set_parent(obj, parent);
+    item->up = parent;
+    g_object_add_weak_pointer(G_OBJECT(parent), reinterpret_cast<gpointer*>(&item->up));
     return item;
 }
 
@@ -198,6 +213,10 @@ AtkStateSet* DekAccessibleStates(AtkObject* obj)
     if (source == nullptr)
         return states;
     const DekAccessInfo info = source->AccessInfo();
+    if (!info.shown) {
+        atk_state_set_remove_state(states, ATK_STATE_SHOWING);
+        atk_state_set_remove_state(states, ATK_STATE_VISIBLE);
+    }
     if (info.role == DekAccessInfo::Role::PushButton) {
         atk_state_set_add_state(states, ATK_STATE_CHECKABLE);
         if (info.lit)
@@ -251,26 +270,30 @@ void dek_accessible_class_init(DekAccessibleClass* klass)
     atk->ref_child = DekAccessibleChild;
 }
 
-bool IsPushButton(AtkAction* action)
+// A push button on screen; a hidden one has no action to offer.
+bool IsPressable(AtkAction* action)
 {
     DekAccessSource* source = SourceOf(ATK_OBJECT(action));
-    return source != nullptr && source->AccessInfo().role == DekAccessInfo::Role::PushButton;
+    if (source == nullptr)
+        return false;
+    const DekAccessInfo info = source->AccessInfo();
+    return info.role == DekAccessInfo::Role::PushButton && info.shown;
 }
 
 gint DekAccessibleActionCount(AtkAction* action)
 {
-    return IsPushButton(action) ? 1 : 0;
+    return IsPressable(action) ? 1 : 0;
 }
 
 // "click", as the toolkit's own push buttons call theirs.
 const gchar* DekAccessibleActionName(AtkAction* action, gint i)
 {
-    return i == 0 && IsPushButton(action) ? "click" : nullptr;
+    return i == 0 && IsPressable(action) ? "click" : nullptr;
 }
 
 gboolean DekAccessibleDoAction(AtkAction* action, gint i)
 {
-    if (i != 0 || !IsPushButton(action))
+    if (i != 0 || !IsPressable(action))
         return FALSE;
     SourceOf(ATK_OBJECT(action))->AccessPress();
     return TRUE;

@@ -18,6 +18,9 @@ struct DekAccessInfo {
     bool lit = false;       // a push button's upper (or only) lamp: its checked state
     bool split = false;     // the button has a lower lamp ...
     bool lowerLit = false;  // ... lit: the object attribute "lower-lamp"
+    // On screen. A hidden push button (one that the face leaves out) reads as
+    // not showing and offers no action: the operator cannot press it either.
+    bool shown = true;
 };
 
 // A table's rows and cells (a table's source only).

@@ -259,11 +259,22 @@ void IclButton::OnLeftUp(wxMouseEvent& WXUNUSED(event))
 {
     if (HasCapture())
         ReleaseMouse();
-    if (!m_pressed)
-        return;
-    m_pressed = false;
-    m_keyPress = false;
+    if (m_pressed)
+        Release();
+}
+
+// The press ends without a click: the button rises.
+void IclButton::Rise()
+{
+    m_pressed = m_keyPress = false;
     Invalidate();
+}
+
+// The press completes: the button rises and clicks (so, like Click, it comes
+// last in its handler).
+void IclButton::Release()
+{
+    Rise();
     Click();
 }
 
@@ -284,8 +295,7 @@ void IclButton::OnKey(wxKeyEvent& event)
     const bool press = !event.HasAnyModifiers() && (key == WXK_SPACE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER);
     if (!press) {
         // Any key makes the toolkit show focus from now on.
-        if (ShowsFocusMark() != m_markShown)
-            Refresh(true);
+        RefreshFocusMark();
         event.Skip();
         return;
     }
@@ -293,27 +303,27 @@ void IclButton::OnKey(wxKeyEvent& event)
         if (!m_pressed) {
             m_pressed = m_keyPress = true;
             Invalidate();
-        } else if (ShowsFocusMark() != m_markShown) {
-            Refresh(true);
+        } else {
+            RefreshFocusMark();
         }
         return;
     }
-    if (!m_pressed || !m_keyPress)
-        return;
-    m_pressed = m_keyPress = false;
-    Invalidate();
-    Click();
+    if (m_pressed && m_keyPress)
+        Release();
+}
+
+void IclButton::RefreshFocusMark()
+{
+    if (ShowsFocusMark() != m_markShown)
+        Refresh(true);
 }
 
 // Focus leaving ends a press by the keyboard without a click.
 void IclButton::OnFocus(wxFocusEvent& event)
 {
-    if (event.GetEventType() == wxEVT_KILL_FOCUS && m_keyPress) {
-        m_pressed = m_keyPress = false;
-        Invalidate();
-    }
-    if (ShowsFocusMark() != m_markShown)
-        Refresh(true);
+    if (event.GetEventType() == wxEVT_KILL_FOCUS && m_keyPress)
+        Rise();
+    RefreshFocusMark();
     event.Skip();
 }
 
@@ -327,12 +337,16 @@ DekAccessInfo IclButton::AccessInfo() const
     info.lit = m_panes[0].lit;
     info.split = m_split;
     info.lowerLit = m_split && m_panes[1].lit;
+    info.shown = IsShownOnScreen();
     return info;
 }
 
+// A hidden button (CODE, or one that the face leaves out) is not the
+// operator's to press, however a screen reader finds it.
 void IclButton::AccessPress()
 {
-    CallAfter(&IclButton::Click);
+    if (IsShownOnScreen())
+        CallAfter(&IclButton::Click);
 }
 
 void IclButton::OnSize(wxSizeEvent& event)
@@ -346,8 +360,6 @@ void IclButton::OnSize(wxSizeEvent& event)
 // abandoned, so the button rises again and no click follows.
 void IclButton::OnCaptureLost(wxMouseCaptureLostEvent& WXUNUSED(event))
 {
-    if (!m_pressed)
-        return;
-    m_pressed = m_keyPress = false;
-    Invalidate();
+    if (m_pressed)
+        Rise();
 }

@@ -78,7 +78,10 @@ private:
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnKey(wxKeyEvent& event);
     void OnFocus(wxFocusEvent& event);
+    void Rise();
+    void Release();
     void Click();
+    void RefreshFocusMark();
 
     IclPane m_panes[2];
     bool m_split = false;

@@ -40,6 +40,25 @@ void DekFrame::ShowFilename(const wxString& fn)
     m_ctlCurrFile->Refresh(true);
 }
 
+void DekFrame::ClearFileDisplay()
+{
+    m_ctlCurrFile->SetText(wxEmptyString, false);
+    m_ctlProgress->SetValue(0);
+    m_ctlCurrFile->Refresh(true);
+}
+
+// The medium's name is shown while the host takes it; once the host has
+// answered, the peripheral is allocated.
+void DekFrame::AskToAllocate(const wxString& shown)
+{
+    ShowFilename(shown);
+    if (!AwaitOnSameHost(m_share->m_Allocate))
+        return;
+    m_allocated = true;
+    m_hold = false;
+    UpdateLights();
+}
+
 void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
 {
     if (m_started && m_allocated) {
@@ -54,15 +73,13 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
     }
     wxString sysRoot = SystemRoot();
     wxString dataPath = sysRoot + "/data";
-    const unsigned footing = Footing();
     switch (m_periType) {
     case PT_DR:
     case PT_HD:
         AllocateUnitOnLine();
         break;
     case PT_MX:
-        SetAndAwaitFalse(m_share->m_Allocate);
-        if (!StillOn(footing))
+        if (!AwaitOnSameHost(m_share->m_Allocate))
             break;
         m_ctlALLOCATE->Light(true, true);
         m_ctlHOLD->Light(false, false);
@@ -71,8 +88,7 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
     // A file name written for PT_PB would land on top of its own record, so
     // its ALLOCATE is a bare request like the P/Q interface's.
     case PT_PB:
-        SetAndAwaitFalse(m_share->m_Allocate);
-        if (StillOn(footing))
+        if (AwaitOnSameHost(m_share->m_Allocate))
             m_ctlALLOCATE->Light(true, true);
         break;
     case PT_GP:
@@ -89,22 +105,13 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
 
 void DekFrame::AllocatePhysicalDevice()
 {
-    const unsigned footing = Footing();
-    ShowFilename(HostText(SAUtils::FieldText(m_share->m_PhysicalDeviceName)));
-    SetAndAwaitFalse(m_share->m_Allocate);
-    if (!StillOn(footing))
-        return;
-    m_allocated = true;
-    m_hold = false;
-    UpdateLights();
+    AskToAllocate(HostText(SAUtils::FieldText(m_share->m_PhysicalDeviceName)));
 }
 
 void DekFrame::AllocateUnitOnLine()
 {
-    const unsigned footing = Footing();
     m_ctlALLOCATE->Light(true, true);
-    SetAndAwaitFalse(m_share->m_Allocate);
-    if (!StillOn(footing))
+    if (!AwaitOnSameHost(m_share->m_Allocate))
         return;
     m_allocated = FlagSet(m_share->m_Oper);
     if (!m_allocated)
@@ -151,25 +158,16 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
     if (m_periType == PT_LP)
         m_share->m_U.m_lp.m_IsDevice = true;
     StoreText(field, width, target.rel);
-    ShowFilename(target.shown);
-    const unsigned footing = Footing();
-    SetAndAwaitFalse(m_share->m_Allocate);
-    if (!StillOn(footing))
-        return;
-    m_allocated = true;
-    m_hold = false;
-    UpdateLights();
+    AskToAllocate(target.shown);
 }
 
 void DekFrame::AllocateInput(const wxString& dataPath)
 {
     if (FlagSet(*Reader().discWhileFileOpen)) {
         // The host kept the file open across its disconnection: resume it.
-        const unsigned footing = Footing();
         m_allocated = true;
         m_hold = false;
-        SetAndAwaitFalse(m_share->m_Allocate);
-        if (StillOn(footing))
+        if (AwaitOnSameHost(m_share->m_Allocate))
             UpdateLights();
         return;
     }
@@ -178,7 +176,6 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     wxString filter = isCR ? "Text files|*.txt;*.lis;*.text|Source files|*.plan;*.plas;*.for;*.cob|All files|*.*"
                            : "Tape files|*.tp*;*.tape|Text files|*.txt;*.lis|All files|*.*";
     wxFileDialog dlg(this, title, dataPath, wxEmptyString, filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    const unsigned footing = Footing();
     DekFileChoice choice;
     if (!ChooseFile(dlg, choice))
         return;
@@ -189,8 +186,7 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     // Set before the wait, so that polls during it already follow the file.
     m_allocated = true;
     m_hold = false;
-    SetAndAwaitFalse(m_share->m_Allocate);
-    if (!StillOn(footing))
+    if (!AwaitOnSameHost(m_share->m_Allocate))
         return;
     if (*Reader().filesize != 0) {
         UINT size = *Reader().filesize;

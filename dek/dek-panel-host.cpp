@@ -20,11 +20,11 @@
 // and shows nothing of the old one's. Every change of attachment, and the
 // close, moves its serial: a handler that runs a nested loop (file dialog,
 // message box, request wait) notes its Footing before and asks StillOn
-// after, and when the footing has gone drops what it was doing, without
-// touching the new block or the displays. A block given up while such a loop
-// runs is only retired, and unmapped once the outermost loop has ended
-// (LeaveBusy): a reference that a handler still holds never points at
-// unmapped memory.
+// after (around a request wait AwaitOnSameHost does both), and when the
+// footing has gone drops what it was doing, without touching the new block
+// or the displays. A block given up while such a loop runs is only retired,
+// and unmapped once the outermost loop has ended (LeaveBusy): a reference
+// that a handler still holds never points at unmapped memory.
 
 namespace {
 
@@ -35,12 +35,11 @@ const int kTicksPerNameCheck = 10;
 
 bool DekFrame::ConnectSharedArea()
 {
-    char name[64];
-    SAUtils::MakeSharedAreaname(m_CPU, m_SI, name, sizeof name);
+    const std::string name = BlockName();
     size_t mapped = 0;
     SAUtils::SharedAreaIdentity identity;
     PSHAREBASE p;
-    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr) {
+    while ((p = SAUtils::OpenPeripheralSharedArea(name.c_str(), &mapped, &identity)) == nullptr) {
         // No event loop runs here; a later panel learns that this one will
         // come up when the block appears.
         AnswerLaterPanels();
@@ -165,9 +164,7 @@ void DekFrame::ForgetHost()
 {
     m_allocated = false;
     m_hold = false;
-    m_ctlCurrFile->SetText(wxEmptyString, false);
-    m_ctlCurrFile->Refresh(true);
-    m_ctlProgress->SetValue(0);
+    ClearFileDisplay();
     if (m_readerPunch)
         ShowPunchFile(wxEmptyString);
 }

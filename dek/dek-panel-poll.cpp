@@ -89,11 +89,10 @@ void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
         // Only the readers have the keep-open flag; for the others the byte
         // belongs to another record and means nothing here.
         bool keptOpen = IsReader() && FlagSet(*Reader().discWhileFileOpen);
-        if (!keptOpen) {
-            m_ctlCurrFile->SetText(wxEmptyString, false);
-            m_ctlProgress->SetValue(0);
-        }
-        m_ctlCurrFile->Refresh(true);
+        if (keptOpen)
+            m_ctlCurrFile->Refresh(true);
+        else
+            ClearFileDisplay();
         m_allocated = false;
         return;
     }

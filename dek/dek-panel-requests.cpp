@@ -105,6 +105,13 @@ void DekFrame::SetAndAwaitFalse(volatile bool& rb)
     }
 }
 
+bool DekFrame::AwaitOnSameHost(volatile bool& rb)
+{
+    const unsigned footing = Footing();
+    SetAndAwaitFalse(rb);
+    return StillOn(footing);
+}
+
 // ---------------------------------------------------------------------------
 // Operator buttons
 
@@ -139,27 +146,22 @@ void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
 {
     if (!m_started || m_share == nullptr)
         return;
-    const unsigned footing = Footing();
     if (m_allocated) {
         m_hold = true;
         // A multiplexor's hold takes it off line: stopping first makes the
         // request go out without a wait.
         if (m_periType == PT_MX)
             m_started = false;
-        SetAndAwaitFalse(m_share->m_Hold);
-        if (!StillOn(footing))
+        if (!AwaitOnSameHost(m_share->m_Hold))
             return;
         if (m_periType == PT_HD)
             m_allocated = false;
     } else if (!IsReader()) {
         Refuse();
     } else if (FlagSet(*Reader().discWhileFileOpen)) {
-        SetAndAwaitFalse(*Reader().closefile);
-        if (!StillOn(footing))
+        if (!AwaitOnSameHost(*Reader().closefile))
             return;
-        m_ctlCurrFile->SetText(wxEmptyString, false);
-        m_ctlProgress->SetValue(0);
-        m_ctlCurrFile->Refresh(true);
+        ClearFileDisplay();
     } else {
         Refuse();
     }
@@ -247,10 +249,8 @@ void DekFrame::OnAllocate2(wxCommandEvent& WXUNUSED(event))
         Refuse();
         return;
     }
-    const unsigned footing = Footing();
     m_attachment.SetPunchAllocationPending(true);
-    SetAndAwaitFalse(m_share->m_U.m_rp.m_Allocate2);
-    if (StillOn(footing))
+    if (AwaitOnSameHost(m_share->m_U.m_rp.m_Allocate2))
         TakePunchAllocation();
 }
 

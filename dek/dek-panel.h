@@ -170,6 +170,12 @@ private:
     void UpdateGauge();
     bool StoreText(char* field, size_t width, const wxString& text);
     bool ChooseFile(wxFileDialog& dlg, DekFileChoice& out);
+    // The handshake, then whether the panel still stands on the block it was
+    // made on (the footing held across the wait): what follows needs it.
+    bool AwaitOnSameHost(volatile bool& rb);
+    // Empties the current-file display and its gauge.
+    void ClearFileDisplay();
+    void AskToAllocate(const wxString& shown);
     void AllocatePhysicalDevice();
     void AllocateUnitOnLine();
     void AllocateOutput(const wxString& sysRoot, const wxString& dataPath);

@@ -66,6 +66,15 @@ inline void Pump(int ms)
     } while (wxGetLocalTimeMillis() < end);
 }
 
+// Waits, the loop left alone, until the host thread has done what `done`
+// asks (a request posted without a wait); false after `ms`.
+inline bool HostDid(const std::function<bool()>& done, int ms = 5000)
+{
+    for (int i = 0; i < ms && !done(); ++i)
+        wxMilliSleep(1);
+    return done();
+}
+
 // Pumps until the frame has gone, at most about `ms`.
 inline void PumpUntilGone(const wxWeakRef<DekFrame>& ref, int ms = 250)
 {

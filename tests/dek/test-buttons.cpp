@@ -14,6 +14,8 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
+#include <gtk/gtk.h>
+
 #include "dek-buttons.h"
 
 namespace {
@@ -424,6 +426,29 @@ TEST_F(LampButtonTest, ChangesRepaint)
         change();
         EXPECT_TRUE(painted()) << what;
     }
+}
+
+// A screen reader is shown hidden windows too (CODE, the buttons a face
+// leaves out): they must offer no press, and take none.
+TEST_F(LampButtonTest, AccessibleActionPressesOnlyAButtonOnScreen)
+{
+    IclButton* b = MakeButton(6014, wxSize(100, 60));
+    AtkObject* obj = gtk_widget_get_accessible(b->GetHandle());
+    ASSERT_TRUE(ATK_IS_ACTION(obj));
+    std::string seen;  // per step: showing, actions offered, the action taken, the clicks so far
+    for (bool shown : {false, true}) {
+        b->Show(shown);
+        Pump(50);
+        AtkStateSet* states = atk_object_ref_state_set(obj);
+        seen += std::to_string(atk_state_set_contains_state(states, ATK_STATE_SHOWING));
+        g_object_unref(states);
+        seen += std::to_string(atk_action_get_n_actions(ATK_ACTION(obj)));
+        seen += std::to_string(atk_action_do_action(ATK_ACTION(obj), 0));
+        b->AccessPress();  // straight from the bus, whatever the action said
+        PumpUntil([this, shown] { return frame->ids.size() == (shown ? 2u : 1u); }, 500);
+        seen += std::to_string(frame->ids.size()) + " ";
+    }
+    EXPECT_EQ(seen, "0000 1112 ");
 }
 
 // Not a test: captures sample buttons for the documentation (scripts/screenshot-buttons).

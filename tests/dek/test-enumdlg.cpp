@@ -15,6 +15,8 @@
 #include <wx/timer.h>
 #include <wx/utils.h>
 
+#include <gtk/gtk.h>
+
 #include "dek-enumdlg.h"
 #include "mkshareditem.h"
 #include "peri-names.h"
@@ -257,6 +259,38 @@ TEST(EnumDialogModal, FoundAtOnceNoTimerAndActivatingARowReturnsItsChannel)
                             }});
     EXPECT_EQ(rc, wxID_OK);
     EXPECT_EQ(dlg.m_Chan, 32u);
+}
+
+// The rows and cells given to a screen reader hold no reference up the tree:
+// the list's accessible object goes with the dialog, and a row kept longer
+// than the list is left without a parent.
+TEST(Access, TheListsAccessibleObjectGoesWithTheDialogAndLeavesItsRowsNoParent)
+{
+    const UINT m = UniqueMachineNumber();
+    auto cr = Publish(m, 5, PT_CR, "CR1912/1");
+    gpointer table = nullptr;
+    AtkObject* row = nullptr;
+    {
+        DekEnumDlg dlg(nullptr);
+        dlg.m_CPU = m;
+        dlg.DoScan();
+        AtkObject* list = gtk_widget_get_accessible(dlg.m_list->GetTargetWindow()->GetHandle());
+        ASSERT_EQ(atk_object_get_n_accessible_children(list), 1);
+        table = list;
+        g_object_add_weak_pointer(G_OBJECT(table), &table);
+        row = atk_object_ref_accessible_child(list, 0);
+        AtkObject* cell = atk_object_ref_accessible_child(row, 0);
+        EXPECT_TRUE(atk_object_get_parent(row) == list && atk_object_get_parent(cell) == row);
+        EXPECT_STREQ(atk_object_get_name(cell), "5");
+        g_object_unref(cell);
+        dlg.DoScan();  // the rows are made again when next read; these are the reader's alone
+        EXPECT_EQ(atk_object_get_n_accessible_children(list), 1);
+    }
+    EXPECT_EQ(table, nullptr) << "the list's accessible object outlived its dialog";
+    EXPECT_EQ(atk_object_get_parent(row), nullptr);
+    g_object_unref(row);
+    if (table != nullptr)
+        g_object_remove_weak_pointer(G_OBJECT(table), &table);
 }
 
 }  // namespace

@@ -170,14 +170,18 @@ TEST_F(Buttons, DataLoadsAFormatLoopOnAPrinterAndBeepsElsewhere)
     StartHost({{reinterpret_cast<volatile bool*>(&B().m_U.m_lp.m_LoadFormatLoop),
                 [&] { seen = SAUtils::FieldText(B().m_U.m_lp.m_FormatLoopName); }}});
     watch.answers.push_back({"/elsewhere/std66.ini", "std66.ini"});
+    // Stopped, the panel posts the request without waiting for the host.
+    auto taken = [this] { return !B().m_U.m_lp.m_LoadFormatLoop; };
     Click(ID_DATA);
+    ASSERT_TRUE(HostDid(taken));
     EXPECT_EQ(seen, "std66.ini") << "the name is in place when the flag rises";
-    EXPECT_TRUE(!B().m_U.m_lp.m_LoadFormatLoop && watch.beeps == 1);
+    EXPECT_EQ(watch.beeps, 1);
 
     // A name as long as the field is cut so that it keeps its NUL.
     wxString longName('f', 600);
     watch.answers.push_back({"/x/" + longName, longName});
     Click(ID_DATA);
+    ASSERT_TRUE(HostDid(taken));
     EXPECT_EQ(seen, std::string(511, 'f'));
     EXPECT_EQ(B().m_U.m_lp.m_FormatLoopName[511], '\0');
 }
@@ -259,10 +263,11 @@ TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
     Started(PT_TR, "RP2601", PT_RP2601);
     std::atomic<int> order{0};
     int holdSeen = 0, allocSeen = 0;
-    // Hold is answered late, so the inner wait (allocate) runs inside the outer.
+    // Hold is answered once the allocate is in, so the inner wait (allocate)
+    // runs inside the outer.
     StartHost({{&B().m_U.m_rp.m_Allocate2, [&] { allocSeen = ++order; }},
                {&B().m_U.m_rp.m_Hold2, [&] {
-                    wxMilliSleep(150);
+                    HostDid([&] { return B().m_U.m_rp.m_Allocate2; });
                     holdSeen = ++order;
                 }}});
     bool innerReturned = false;
@@ -388,13 +393,16 @@ TEST_F(Buttons, InputFileGoesWithItsAbsolutePathAndSetsTheGauge)
     Started(PT_CR, "CR1912/1");
     frame->m_hold = true;
     std::string seen;
+    std::atomic<bool> looked{false}, allocatedDuringWait{false};
     StartHost({{&B().m_Allocate, [&] {
                     seen = SAUtils::FieldText(B().m_U.m_cr.m_Filename);
                     B().m_U.m_cr.m_Filesize = 1000;
-                    wxMilliSleep(150);
+                    HostDid([&] { return looked.load(); });  // answered once the panel was seen waiting
                 }}});
-    bool allocatedDuringWait = false;
-    frame->CallAfter([&] { allocatedDuringWait = frame->m_allocated; });
+    frame->CallAfter([&] {
+        allocatedDuringWait = frame->m_allocated;
+        looked = true;
+    });
     watch.answers = {{"/tmp/elsewhere/deck.txt", "deck.txt"}};
     Click(ID_ALLOCATE);
     watch.ExpectOneDialog("Select CR file for input",

@@ -141,7 +141,7 @@ TEST_F(FlagBytes, AWaitEndsOnlyWhenTheByteIsZero)
     Started(PT_40);
     std::atomic<bool> done{false};
     std::thread host([&] {
-        wxMilliSleep(100);
+        HostDid([&] { return ByteOf(B().m_U.m_pt.B) == 1; });  // the wait has begun
         SetByte(B().m_U.m_pt.B, 0x80);  // not a clearance
         wxMilliSleep(200);
         EXPECT_FALSE(done.load());

@@ -103,8 +103,18 @@ try:
         action = eng.queryAction()
         check([action.getName(i) for i in range(action.nActions)] == ["click"], "one action, click")
         check(not eng.getState().contains(pyatspi.STATE_CHECKED), "ENG dark")
+        # The buttons the face hides are listed too, but take no press: CODE,
+        # bound on every face, would light CODE2 on a started panel.
+        hidden = [o for o in objects(panel) if o.getRoleName() == "push button"
+                  and not o.getState().contains(pyatspi.STATE_SHOWING)]
+        check(len(hidden) >= 2 and all(o.queryAction().nActions == 0 for o in hidden),
+              [(o.name, o.queryAction().nActions) for o in hidden])
+        code = named(panel, "push button", "CODE2 CODE1")
+        reset.queryAction().doAction(0)
+        code.queryAction().doAction(0)
         action.doAction(0)
         check(wait_for(lambda: eng.getState().contains(pyatspi.STATE_CHECKED)), "ENG lit by its action")
+        check(not code.getState().contains(pyatspi.STATE_CHECKED), "hidden CODE not pressed")
         check(dict(a.split(":", 1) for a in reset.getAttributes()).get("lower-lamp") == "dark", "hot dark")
 finally:
     for p in panels + [host, bus]:
