@@ -10,6 +10,9 @@
 #include <wx/font.h>
 #include <wx/pen.h>
 #include <wx/settings.h>
+#include <wx/toplevel.h>
+
+#include <gtk/gtk.h>
 
 namespace {
 
@@ -76,17 +79,24 @@ wxBEGIN_EVENT_TABLE(IclButton, wxWindow)
     EVT_LEFT_UP(IclButton::OnLeftUp)
     EVT_SIZE(IclButton::OnSize)
     EVT_MOUSE_CAPTURE_LOST(IclButton::OnCaptureLost)
+    EVT_KEY_DOWN(IclButton::OnKey)
+    EVT_KEY_UP(IclButton::OnKey)
+    EVT_SET_FOCUS(IclButton::OnFocus)
+    EVT_KILL_FOCUS(IclButton::OnFocus)
 wxEND_EVENT_TABLE()
 
 IclButton::IclButton(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
-    : wxWindow(parent, id, pos, size, 0, wxASCII_STR(wxPanelNameStr))
+    : wxWindow(parent, id, pos, size, 0, wxASCII_STR(wxPanelNameStr)), m_display(id == wxID_ANY)
 {
     // Every wanted pixel is painted here; the buffered paint context needs it.
     SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetCanFocus(!m_display);
+    ExposeToAccessibility(*this, this);
 }
 
 IclButton::~IclButton()
 {
+    ExposeToAccessibility(*this, nullptr);
     // The toolkit objects to destroying a window that still holds the mouse.
     if (HasCapture())
         ReleaseMouse();
@@ -167,6 +177,7 @@ bool IclButton::IsLit(bool top) const
 void IclButton::Invalidate()
 {
     Refresh(true);
+    AccessibleChanged(*this);
 }
 
 void IclButton::RecalcPanes()
@@ -207,6 +218,24 @@ void IclButton::Render(wxDC& dc)
     m_panes[0].Draw(dc);
     if (m_split)
         m_panes[1].Draw(dc);
+    // A dotted frame in the label's colour, inside the bevel: the lamps keep
+    // their colours, and the label's colour stands out on them.
+    m_markShown = ShowsFocusMark();
+    if (m_markShown) {
+        const IclPane& pane = m_panes[0];
+        dc.SetPen(wxPen(pane.lit ? pane.textOn : pane.textOff, 1, wxPENSTYLE_DOT));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        dc.DrawRectangle(wxRect(c).Deflate(3));
+    }
+}
+
+bool IclButton::ShowsFocusMark() const
+{
+    if (m_display || !HasFocus())
+        return false;
+    wxWindow* top = wxGetTopLevelParent(const_cast<IclButton*>(this));
+    GtkWidget* window = top != nullptr ? top->GetHandle() : nullptr;
+    return window != nullptr && GTK_IS_WINDOW(window) && gtk_window_get_focus_visible(GTK_WINDOW(window));
 }
 
 void IclButton::OnPaint(wxPaintEvent& WXUNUSED(event))
@@ -218,6 +247,7 @@ void IclButton::OnPaint(wxPaintEvent& WXUNUSED(event))
 void IclButton::OnLeftDown(wxMouseEvent& WXUNUSED(event))
 {
     m_pressed = true;
+    m_keyPress = false;
     // A second press while held (e.g. another mouse button's release lost)
     // must not capture twice.
     if (!HasCapture())
@@ -232,11 +262,77 @@ void IclButton::OnLeftUp(wxMouseEvent& WXUNUSED(event))
     if (!m_pressed)
         return;
     m_pressed = false;
+    m_keyPress = false;
     Invalidate();
-    // Last, because the handler may run a nested event loop or close the panel.
+    Click();
+}
+
+// Last in every handler that calls it: the panel's handler may run a nested
+// event loop or close the panel.
+void IclButton::Click()
+{
     wxCommandEvent click(wxEVT_BUTTON, GetId());
     click.SetEventObject(this);
     ProcessWindowEvent(click);
+}
+
+// Space or Return goes down and up as the mouse button does: the button
+// sinks, and the click follows the release. The key's repeats change nothing.
+void IclButton::OnKey(wxKeyEvent& event)
+{
+    const int key = event.GetKeyCode();
+    const bool press = !event.HasAnyModifiers() && (key == WXK_SPACE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER);
+    if (!press) {
+        // Any key makes the toolkit show focus from now on.
+        if (ShowsFocusMark() != m_markShown)
+            Refresh(true);
+        event.Skip();
+        return;
+    }
+    if (event.GetEventType() == wxEVT_KEY_DOWN) {
+        if (!m_pressed) {
+            m_pressed = m_keyPress = true;
+            Invalidate();
+        } else if (ShowsFocusMark() != m_markShown) {
+            Refresh(true);
+        }
+        return;
+    }
+    if (!m_pressed || !m_keyPress)
+        return;
+    m_pressed = m_keyPress = false;
+    Invalidate();
+    Click();
+}
+
+// Focus leaving ends a press by the keyboard without a click.
+void IclButton::OnFocus(wxFocusEvent& event)
+{
+    if (event.GetEventType() == wxEVT_KILL_FOCUS && m_keyPress) {
+        m_pressed = m_keyPress = false;
+        Invalidate();
+    }
+    if (ShowsFocusMark() != m_markShown)
+        Refresh(true);
+    event.Skip();
+}
+
+DekAccessInfo IclButton::AccessInfo() const
+{
+    DekAccessInfo info;
+    info.role = m_display ? DekAccessInfo::Role::Label : DekAccessInfo::Role::PushButton;
+    info.name = m_panes[0].text;
+    if (m_split && !m_panes[1].text.empty())
+        info.name += (info.name.empty() ? "" : " ") + m_panes[1].text;
+    info.lit = m_panes[0].lit;
+    info.split = m_split;
+    info.lowerLit = m_split && m_panes[1].lit;
+    return info;
+}
+
+void IclButton::AccessPress()
+{
+    CallAfter(&IclButton::Click);
 }
 
 void IclButton::OnSize(wxSizeEvent& event)
@@ -252,6 +348,6 @@ void IclButton::OnCaptureLost(wxMouseCaptureLostEvent& WXUNUSED(event))
 {
     if (!m_pressed)
         return;
-    m_pressed = false;
+    m_pressed = m_keyPress = false;
     Invalidate();
 }

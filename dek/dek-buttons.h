@@ -8,6 +8,8 @@
 #include <wx/string.h>
 #include <wx/window.h>
 
+#include "dek-access.h"
+
 // One lamp pane of a button.
 struct IclPane {
     wxColour clrOff{0, 0, 0};
@@ -26,7 +28,12 @@ struct IclPane {
 // Per-pane operations take a trailing `top`: false addresses m_panes[0], the
 // upper pane (the whole face when not split); true addresses m_panes[1], the
 // lower pane of a split button.
-class IclButton : public wxWindow {
+//
+// A button created without an id of its own (wxID_ANY) is a display: the
+// keyboard passes it by and screen readers read it as a label. The others
+// are pressed by a click, by Space or Return while focused, and by a screen
+// reader's press action, all with the same command event.
+class IclButton : public wxWindow, public DekAccessSource {
 public:
     IclButton(wxWindow* parent, wxWindowID id, const wxPoint& pos = wxDefaultPosition,
               const wxSize& size = wxDefaultSize);
@@ -49,6 +56,15 @@ public:
     const IclPane& Pane(bool top) const { return m_panes[top ? 1 : 0]; }
     bool IsSplit() const { return m_split; }
     bool IsPressed() const { return m_pressed; }
+    bool IsDisplay() const { return m_display; }
+    // The focus mark shows: the button has the focus and the keyboard has
+    // been used in its window (as the toolkit shows focus).
+    bool ShowsFocusMark() const;
+
+    bool AcceptsFocus() const override { return !m_display; }
+    bool AcceptsFocusFromKeyboard() const override { return !m_display && wxWindow::AcceptsFocusFromKeyboard(); }
+    DekAccessInfo AccessInfo() const override;
+    void AccessPress() override;
 
 private:
     IclPane& PaneRef(bool top) { return m_panes[top ? 1 : 0]; }
@@ -60,12 +76,18 @@ private:
     void OnLeftUp(wxMouseEvent& event);
     void OnSize(wxSizeEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
+    void OnKey(wxKeyEvent& event);
+    void OnFocus(wxFocusEvent& event);
+    void Click();
 
     IclPane m_panes[2];
     bool m_split = false;
     bool m_noEdges = false;
     bool m_initDone = false;
     bool m_pressed = false;
+    bool m_display = false;
+    bool m_keyPress = false;   // m_pressed by Space or Return, not by the mouse
+    bool m_markShown = false;  // as last painted
 
     wxDECLARE_EVENT_TABLE();
 };

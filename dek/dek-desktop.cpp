@@ -7,13 +7,17 @@
 #include <gtk/gtk.h>
 
 #include <wx/bmpbndl.h>
+#include <wx/dialog.h>
+#include <wx/display.h>
 #include <wx/filefn.h>
 #include <wx/iconbndl.h>
 #include <wx/log.h>
+#include <wx/sizer.h>
 #include <wx/stdpaths.h>
 #include <wx/tokenzr.h>
 #include <wx/toplevel.h>
 
+#include "dek-placement.h"
 
 namespace {
 
@@ -57,6 +61,17 @@ wxIconBundle LoadIcons()
     return icons;
 }
 
+// The windows of a sizer and of the sizers in it, in their order.
+void SizerWindows(const wxSizer& sizer, std::vector<wxWindow*>& out)
+{
+    for (const wxSizerItem* item : sizer.GetChildren()) {
+        if (item->GetWindow() != nullptr)
+            out.push_back(item->GetWindow());
+        else if (item->GetSizer() != nullptr)
+            SizerWindows(*item->GetSizer(), out);
+    }
+}
+
 }  // namespace
 
 void PreferX11Backend()
@@ -84,4 +99,54 @@ void KeepChosenPosition(wxTopLevelWindow& window)
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gtk_window_parse_geometry(GTK_WINDOW(window.GetHandle()), geometry.utf8_str());
     G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+void FitAndHoldSize(wxTopLevelWindow& window)
+{
+    // In client sizes: the window manager's frame is not known before the
+    // window is shown, and the toolkit keeps these as they are once it is.
+    window.Layout();
+    const wxSize size = window.GetSizer()->ComputeFittingClientSize(&window);
+    window.SetMinClientSize(size);
+    window.SetMaxClientSize(size);
+    window.SetClientSize(size);
+}
+
+void TabInScreenOrder(wxWindow& window)
+{
+    std::vector<wxWindow*> order;
+    if (window.GetSizer() != nullptr)
+        SizerWindows(*window.GetSizer(), order);
+    for (size_t i = 1; i < order.size(); ++i)
+        order[i]->MoveAfterInTabOrder(order[i - 1]);
+    // The focus may already have gone to the first in the order of creation.
+    for (wxWindow* w : order) {
+        if (w->IsShown() && w->AcceptsFocusFromKeyboard()) {
+            w->SetFocus();
+            break;
+        }
+    }
+}
+
+void CentreOnPointerDisplay(wxTopLevelWindow& window)
+{
+    // Realised first: the toolkit realises a window that is not yet shown
+    // to learn the window manager's frame, and a window realised that way
+    // is mapped where it was realised, not where it was moved to.
+    gtk_widget_realize(window.GetHandle());
+    const int found = wxDisplay::GetFromPoint(wxGetMousePosition());
+    const wxRect area = wxDisplay(found == wxNOT_FOUND ? 0u : unsigned(found)).GetClientArea();
+    const wxSize size = window.GetSize();
+    const wxPoint centred(area.x + (area.width - size.x) / 2, area.y + (area.height - size.y) / 2);
+    window.Move(PlacedPosition(centred, size, {area}));
+    KeepChosenPosition(window);
+}
+
+void DismissDialog(wxDialog& dialog)
+{
+    GtkWidget* w = static_cast<GtkWidget*>(dialog.GetHandle());
+    if (w != nullptr && GTK_IS_DIALOG(w) && gtk_widget_get_visible(w))
+        gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
+    else if (dialog.IsModal())
+        dialog.EndModal(wxID_CANCEL);
 }

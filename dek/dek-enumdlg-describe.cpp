@@ -12,6 +12,33 @@
 #include "mkshareditem.h"
 #include "peri-catalogue.h"
 
+// Text as the list shows it: every byte that is not part of a printable
+// character of the current locale becomes '?', so that no control character
+// or broken multibyte sequence from a block reaches the list.
+std::string PrintableText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    mbstate_t state{};
+    size_t i = 0;
+    while (i < text.size()) {
+        wchar_t wc = 0;
+        size_t n = mbrtowc(&wc, text.data() + i, text.size() - i, &state);
+        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || n == 0) {
+            out += '?';
+            ++i;
+            state = mbstate_t{};
+            continue;
+        }
+        if (iswprint(static_cast<wint_t>(wc)))
+            out.append(text, i, n);
+        else
+            out.append(n, '?');
+        i += n;
+    }
+    return out;
+}
+
 namespace {
 
 constexpr UINT kIclTypeCount = MNEMONIC_TYPES;
@@ -76,33 +103,6 @@ std::string LineText(UINT line, const COMMSLINE& cl)
     snprintf(buf, sizeof buf, "L%-2u %ssync, %5u BPS%s", line, FlagSet(cl.Synch) ? "" : "a", cl.Speed,
              FlagSet(cl.Sentinel) ? ",Sentinel" : "");
     return buf;
-}
-
-// Text as the list shows it: every byte that is not part of a printable
-// character of the current locale becomes '?', so that no control character
-// or broken multibyte sequence from a block reaches the list.
-std::string PrintableText(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    mbstate_t state{};
-    size_t i = 0;
-    while (i < text.size()) {
-        wchar_t wc = 0;
-        size_t n = mbrtowc(&wc, text.data() + i, text.size() - i, &state);
-        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || n == 0) {
-            out += '?';
-            ++i;
-            state = mbstate_t{};
-            continue;
-        }
-        if (iswprint(static_cast<wint_t>(wc)))
-            out.append(text, i, n);
-        else
-            out.append(n, '?');
-        i += n;
-    }
-    return out;
 }
 
 void MakePrintable(EnumRow& row)

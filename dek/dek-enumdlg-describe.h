@@ -20,6 +20,11 @@ struct EnumRow {
     std::string path2;  // "Path2"
 };
 
+// `text` with every byte that is not part of a printable character of the
+// current locale (a control character, a broken multibyte sequence) as '?'.
+// The panel shows the block's texts the same way.
+std::string PrintableText(const std::string& text);
+
 // True for the peripheral type codes (m_PeriType) that the dialog lists.
 bool IsListedPeriType(UINT periType);
 

@@ -50,6 +50,12 @@ wxString ListText(const std::string& text)
     return s;
 }
 
+// The list's own window of rows (the generic list scrolls it).
+wxWindow& RowsWindow(wxListCtrl& list)
+{
+    return *list.GetTargetWindow();
+}
+
 }  // namespace
 
 std::vector<EnumRow> DescribeMappedBlock(const S_SHAREBASE* block, UINT chan)
@@ -74,9 +80,10 @@ DekEnumDlg::DekEnumDlg(wxWindow* parent)
                wxDEFAULT_DIALOG_STYLE),
       m_CPU(0),
       m_Chan(0),
-      m_timer(this, ID_SCAN_TIMER)
+      m_list(new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL)),
+      m_timer(this, ID_SCAN_TIMER),
+      m_rowsForReaders(*m_list)
 {
-    m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL);
     m_selBtn = new wxButton(this, ID_SEL_BTN, "Select");
     BuildColumns();
     SetDekIcon(*this);
@@ -86,11 +93,34 @@ DekEnumDlg::DekEnumDlg(wxWindow* parent)
     sizer->Add(m_selBtn, 0, wxALIGN_RIGHT | wxALL, 4);
     // Not fitted: the dialog keeps its own size.
     SetSizer(sizer);
+    ExposeToAccessibility(RowsWindow(*m_list), &m_rowsForReaders);
 }
 
 DekEnumDlg::~DekEnumDlg()
 {
     m_timer.Stop();
+    ExposeToAccessibility(RowsWindow(*m_list), nullptr);
+}
+
+DekAccessInfo DekEnumDlg::RowsForReaders::AccessInfo() const
+{
+    DekAccessInfo info;
+    info.role = DekAccessInfo::Role::Table;
+    info.name = "Peripherals";
+    return info;
+}
+
+DekAccessTable DekEnumDlg::RowsForReaders::AccessTable() const
+{
+    DekAccessTable table;
+    for (int c = COL_SI; c < COL_COUNT; ++c)
+        table.headings.push_back(Columns[c].heading);
+    for (long item = 0; item < m_list.GetItemCount(); ++item) {
+        table.rows.emplace_back();
+        for (int c = COL_SI; c < COL_COUNT; ++c)
+            table.rows.back().push_back(m_list.GetItemText(item, c));
+    }
+    return table;
 }
 
 void DekEnumDlg::BuildColumns()
@@ -109,6 +139,9 @@ int DekEnumDlg::ShowModal()
         if (m_list->GetItemCount() == 0)
             m_timer.Start(RescanMillis, wxTIMER_CONTINUOUS);
     }
+    // Where a window manager would put it by its own rules, part of it
+    // (the Select button, the close box) may be off a small screen.
+    CentreOnPointerDisplay(*this);
     return wxDialog::ShowModal();
 }
 
@@ -129,6 +162,7 @@ void DekEnumDlg::DoScan()
         for (const EnumRow& row : rows)
             line = AppendRow(line, row);
     }
+    AccessibleChanged(RowsWindow(*m_list));
 }
 
 long DekEnumDlg::AppendRow(long line, const EnumRow& row)

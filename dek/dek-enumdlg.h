@@ -8,6 +8,7 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include "dek-access.h"
 #include "dek-enumdlg-describe.h"
 #include "sharebase.h"
 
@@ -46,11 +47,23 @@ public:
     wxTimer m_timer;
 
 private:
+    // The list draws its rows itself: screen readers get them from here.
+    class RowsForReaders : public DekAccessSource {
+    public:
+        explicit RowsForReaders(const wxListCtrl& list) : m_list(list) {}
+        DekAccessInfo AccessInfo() const override;
+        DekAccessTable AccessTable() const override;
+
+    private:
+        const wxListCtrl& m_list;
+    };
+
     void BuildColumns();
     long AppendRow(long line, const EnumRow& row);
     void ChooseRow(long item);
 
     bool m_firstScanDone = false;
+    RowsForReaders m_rowsForReaders;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -15,22 +15,23 @@
 
 bool DekFrame::ChooseFile(wxFileDialog& dlg, DekFileChoice& out)
 {
+    const unsigned footing = Footing();
     bool ok;
-    {
+    DekHooks& hooks = DekHooks::Get();
+    if (hooks.chooseFile) {
         BusyScope busy(*this);
-        DekHooks& hooks = DekHooks::Get();
-        if (hooks.chooseFile) {
-            ok = hooks.chooseFile(dlg, out);
-        } else {
-            ok = dlg.ShowModal() == wxID_OK;
-            if (ok) {
-                out.path = dlg.GetPath();
-                out.filename = dlg.GetFilename();
-            }
+        ok = hooks.chooseFile(dlg, out);
+    } else {
+        BusyScope busy(*this, &dlg);
+        ok = dlg.ShowModal() == wxID_OK;
+        if (ok) {
+            out.path = dlg.GetPath();
+            out.filename = dlg.GetFilename();
         }
     }
-    // Closed while the dialog was up: nothing more to do.
-    return ok && m_share != nullptr;
+    // Closed, or the host changed, while the dialog was up: the choice was
+    // made for a host that no longer has the block.
+    return ok && StillOn(footing);
 }
 
 void DekFrame::ShowFilename(const wxString& fn)
@@ -53,6 +54,7 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
     }
     wxString sysRoot = SystemRoot();
     wxString dataPath = sysRoot + "/data";
+    const unsigned footing = Footing();
     switch (m_periType) {
     case PT_DR:
     case PT_HD:
@@ -60,6 +62,8 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
         break;
     case PT_MX:
         SetAndAwaitFalse(m_share->m_Allocate);
+        if (!StillOn(footing))
+            break;
         m_ctlALLOCATE->Light(true, true);
         m_ctlHOLD->Light(false, false);
         break;
@@ -68,7 +72,8 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
     // its ALLOCATE is a bare request like the P/Q interface's.
     case PT_PB:
         SetAndAwaitFalse(m_share->m_Allocate);
-        m_ctlALLOCATE->Light(true, true);
+        if (StillOn(footing))
+            m_ctlALLOCATE->Light(true, true);
         break;
     case PT_GP:
     case PT_TP:
@@ -84,8 +89,11 @@ void DekFrame::OnAllocate(wxCommandEvent& WXUNUSED(event))
 
 void DekFrame::AllocatePhysicalDevice()
 {
-    ShowFilename(wxString(SAUtils::FieldText(m_share->m_PhysicalDeviceName).c_str(), wxConvLibc));
+    const unsigned footing = Footing();
+    ShowFilename(HostText(SAUtils::FieldText(m_share->m_PhysicalDeviceName)));
     SetAndAwaitFalse(m_share->m_Allocate);
+    if (!StillOn(footing))
+        return;
     m_allocated = true;
     m_hold = false;
     UpdateLights();
@@ -93,9 +101,12 @@ void DekFrame::AllocatePhysicalDevice()
 
 void DekFrame::AllocateUnitOnLine()
 {
+    const unsigned footing = Footing();
     m_ctlALLOCATE->Light(true, true);
     SetAndAwaitFalse(m_share->m_Allocate);
-    m_allocated = m_share != nullptr && FlagSet(m_share->m_Oper);
+    if (!StillOn(footing))
+        return;
+    m_allocated = FlagSet(m_share->m_Oper);
     if (!m_allocated)
         Refuse();
 }
@@ -109,7 +120,6 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
         return;
     DekOutputTarget target = MapOutputChoice(choice.path, choice.filename, sysRoot);
     if (!target.usable) {
-        BusyScope busy(*this);
         ErrorBox("File is not in a usable directory");
         return;
     }
@@ -142,7 +152,10 @@ void DekFrame::AllocateOutput(const wxString& sysRoot, const wxString& dataPath)
         m_share->m_U.m_lp.m_IsDevice = true;
     StoreText(field, width, target.rel);
     ShowFilename(target.shown);
+    const unsigned footing = Footing();
     SetAndAwaitFalse(m_share->m_Allocate);
+    if (!StillOn(footing))
+        return;
     m_allocated = true;
     m_hold = false;
     UpdateLights();
@@ -152,10 +165,12 @@ void DekFrame::AllocateInput(const wxString& dataPath)
 {
     if (FlagSet(*Reader().discWhileFileOpen)) {
         // The host kept the file open across its disconnection: resume it.
+        const unsigned footing = Footing();
         m_allocated = true;
         m_hold = false;
         SetAndAwaitFalse(m_share->m_Allocate);
-        UpdateLights();
+        if (StillOn(footing))
+            UpdateLights();
         return;
     }
     bool isCR = m_periType == PT_CR;
@@ -163,6 +178,7 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     wxString filter = isCR ? "Text files|*.txt;*.lis;*.text|Source files|*.plan;*.plas;*.for;*.cob|All files|*.*"
                            : "Tape files|*.tp*;*.tape|Text files|*.txt;*.lis|All files|*.*";
     wxFileDialog dlg(this, title, dataPath, wxEmptyString, filter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    const unsigned footing = Footing();
     DekFileChoice choice;
     if (!ChooseFile(dlg, choice))
         return;
@@ -174,7 +190,9 @@ void DekFrame::AllocateInput(const wxString& dataPath)
     m_allocated = true;
     m_hold = false;
     SetAndAwaitFalse(m_share->m_Allocate);
-    if (m_share != nullptr && *Reader().filesize != 0) {
+    if (!StillOn(footing))
+        return;
+    if (*Reader().filesize != 0) {
         UINT size = *Reader().filesize;
         int range = size > static_cast<UINT>(INT_MAX) ? INT_MAX : static_cast<int>(size);
         m_ctlProgress->SetRange(range);

@@ -5,12 +5,26 @@
 #include <wx/utils.h>
 
 #include "dek-buttons.h"
+#include "dek-desktop.h"
 #include "dek-panel-face.h"
 #include "dek-panel-internal.h"
 #include "mkshareditem.h"
 
 // The link to the host: attaching to its block, watching that the block is
 // still the one the host serves, and attaching again when it comes back.
+//
+// The rule of the attachment, kept here and in every handler. What belongs
+// to one host (its block, the allocation, HOLD, the file displays and the
+// requests still pending) ends when the host leaves the block: the panel
+// forgets it (ForgetHost). A new host is told what the operator set (ENG)
+// and shows nothing of the old one's. Every change of attachment, and the
+// close, moves its serial: a handler that runs a nested loop (file dialog,
+// message box, request wait) notes its Footing before and asks StillOn
+// after, and when the footing has gone drops what it was doing, without
+// touching the new block or the displays. A block given up while such a loop
+// runs is only retired, and unmapped once the outermost loop has ended
+// (LeaveBusy): a reference that a handler still holds never points at
+// unmapped memory.
 
 namespace {
 
@@ -35,19 +49,16 @@ bool DekFrame::ConnectSharedArea()
         SAUtils::ReleaseSharedArea(p, mapped);
         return false;
     }
-    // The length released is the one mapped, whatever the host wrote.
-    m_share = p;
-    m_shareSize = mapped;
     m_periType = p->m_PeriType;
-    RememberAttachment(identity);
+    TakeBlock(p, mapped, identity);
 
     ConfigureForDeviceType();
     if (m_ended)
         return true;
 
     ShowIdentity();
-    Layout();
-    Fit();
+    FitAndHoldSize(*this);
+    TabInScreenOrder(*this);
     m_timer.Start(100, wxTIMER_CONTINUOUS);
     return true;
 }
@@ -55,7 +66,7 @@ bool DekFrame::ConnectSharedArea()
 bool DekFrame::TryBefore(wxEvent& event)
 {
     // Presses would reach nobody, or a block that no host serves any more.
-    if (m_hostGone && event.GetEventType() == wxEVT_BUTTON) {
+    if (m_attachment.Left() && event.GetEventType() == wxEVT_BUTTON) {
         Refuse();
         return true;
     }
@@ -69,24 +80,37 @@ std::string DekFrame::BlockName() const
     return name;
 }
 
-void DekFrame::RememberAttachment(const SAUtils::SharedAreaIdentity& identity)
+void DekFrame::TakeBlock(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity)
 {
-    m_identity = identity;
-    m_attachedAs = PeripheralOf(*m_share);
+    // The length released is the one mapped, whatever the host wrote.
+    m_attachment.Begin(block, mapped, identity);
+    m_share = block;
+    m_shareSize = mapped;
+    m_attachedAs = PeripheralOf(*block);
     m_ticksSinceNameCheck = 0;
+    if (m_waitDepth == 0)
+        m_attachment.ReleaseRetired();
+}
+
+void DekFrame::DropBlock()
+{
+    m_attachment.Drop();
+    m_share = nullptr;
+    if (m_waitDepth == 0)
+        m_attachment.ReleaseRetired();
 }
 
 void DekFrame::ShowIdentity()
 {
     m_opsNo = m_share->m_OpsNo;
-    m_periph = wxString(SAUtils::FieldText(m_share->m_Periph).c_str(), wxConvLibc);
+    m_periph = HostText(SAUtils::FieldText(m_share->m_Periph));
     m_ctlOperNO->SetText(wxString::Format("%02u", m_opsNo), false);
     RefreshHostState();
 }
 
 void DekFrame::RefreshHostState()
 {
-    DekHostState state = m_hostGone ? DekHostState::Gone
+    DekHostState state = m_attachment.Left() ? DekHostState::Gone
                          : m_hostWaits > 0 ? DekHostState::Waiting
                                            : DekHostState::Attached;
     wxString title = PanelTitle(m_opsNo, m_periph, state);
@@ -110,7 +134,7 @@ bool DekFrame::HostLeftTheBlock()
         return false;
     m_ticksSinceNameCheck = 0;
     SAUtils::SharedAreaIdentity now;
-    if (SAUtils::IdentifySharedArea(BlockName().c_str(), &now) && now == m_identity)
+    if (SAUtils::IdentifySharedArea(BlockName().c_str(), &now) && now == m_attachment.Identity())
         return false;
     if (FlagSet(m_share->m_CloseOnHostDown)) {
         m_timer.Stop();
@@ -124,11 +148,24 @@ bool DekFrame::HostLeftTheBlock()
 
 void DekFrame::DetachFromHost()
 {
-    m_hostGone = true;
-    ++m_attachment;  // ends the waits on the old block
+    m_attachment.Leave();  // ends the waits on the old block
+    ForgetHost();
     m_startPaneLit = m_ctlSTART->IsLit(true);
     DarkenLamps();
     RefreshHostState();
+}
+
+// The medium and the holds that the operator had with the host that left:
+// the next host has none of them.
+void DekFrame::ForgetHost()
+{
+    m_allocated = false;
+    m_hold = false;
+    m_ctlCurrFile->SetText(wxEmptyString, false);
+    m_ctlCurrFile->Refresh(true);
+    m_ctlProgress->SetValue(0);
+    if (m_readerPunch)
+        ShowPunchFile(wxEmptyString);
 }
 
 void DekFrame::DarkenLamps()
@@ -168,24 +205,13 @@ void DekFrame::TryReattach()
 
 void DekFrame::Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity)
 {
-    PSHAREBASE old = m_share;
-    size_t oldSize = m_shareSize;
-    m_share = block;
-    m_shareSize = mapped;
-    RememberAttachment(identity);
-    SAUtils::ReleaseSharedArea(old, oldSize);
-    m_hostGone = false;
-
-    // The new host has none of the old one's media.
+    TakeBlock(block, mapped, identity);
+    // As at start-up: no file is kept open for this panel yet.
     if (FaceFollowsAnInputFile(FaceFor(m_periType, m_attachedAs.periph, m_attachedAs.devTyp)))
         *Reader().discWhileFileOpen = false;
-    m_allocated = false;
-    m_ctlCurrFile->SetText(wxEmptyString, false);
-    m_ctlCurrFile->Refresh(true);
-    m_ctlProgress->SetValue(0);
-    if (m_readerPunch)
-        ShowPunchFile(wxEmptyString);
-
+    // START and CODE are the panel's own; ENG the new host learns as from a press.
+    if (m_started)
+        m_share->m_DebugSwitch = m_eng;
     m_ctlSTART->Light(m_startPaneLit, true);
     ShowIdentity();
     UpdateLights();
@@ -194,15 +220,11 @@ void DekFrame::Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAr
 void DekFrame::AbandonPanel(const wxString& why)
 {
     m_timer.Stop();
-    SAUtils::ReleaseSharedArea(m_share, m_shareSize);
-    m_share = nullptr;
+    DropBlock();
     // The program ends without closing its window, so the placement is kept
     // here, before the message that the operator may leave standing.
     StorePlacement();
-    {
-        BusyScope busy(*this);
-        FatalBox(why);
-    }
+    FatalBox(why);
     EndProgram(1);
     // Only reached under test, where the exit is watched: the panel closes.
     Close(true);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "dek-enumdlg-describe.h"
 #include "dek-panel-face.h"
 #include "mkshareditem.h"
 #include "peri-names.h"
@@ -28,7 +29,7 @@ wxString UnsupportedTypeText(unsigned type)
 wxString ChangedPeripheralText(UINT si, const DekPeripheral& now)
 {
     return wxString::Format("Peripheral changed\nChannel %u is now %s, type %u; start a new panel for it", si,
-                            wxString(now.periph.c_str(), wxConvLibc), now.type);
+                            HostText(now.periph), now.type);
 }
 
 wxString VersionMismatchText()
@@ -177,6 +178,11 @@ wxString PanelTitle(UINT opsNo, const wxString& periph, DekHostState state)
         break;
     }
     return title;
+}
+
+wxString HostText(const std::string& text)
+{
+    return wxString(PrintableText(text).c_str(), wxConvLibc);
 }
 
 wxString FatalMessageLine(const wxString& message)

@@ -65,6 +65,11 @@ enum class DekHostState {
 // "U%02u - %s" of the operator number and model, and the host's state.
 wxString PanelTitle(UINT opsNo, const wxString& periph, DekHostState state);
 
+// Text from a block as the operator sees it, in the title, a display or a
+// message: every byte that is not part of a printable character of the
+// current locale reads '?', as in the selection list.
+wxString HostText(const std::string& text);
+
 // A message that ends the program as one line for standard error: "dek: "
 // and the message with its line breaks written as "; ".
 wxString FatalMessageLine(const wxString& message);

@@ -21,9 +21,8 @@ const char* const kSharedAreaLostText = "Shared area lost\nThe emulator host rem
 
 void DekFrame::UpdateLights()
 {
-    // Dark while the host is gone, whatever a handler that was running then
-    // goes on to do.
-    if (m_hostGone)
+    // Dark while the host is gone.
+    if (m_attachment.Left())
         return;
     m_ctlENG->Light(m_eng, false);
     m_ctlSTART->Light(m_periType != PT_DR && m_started, false);
@@ -74,17 +73,19 @@ bool DekFrame::LoseBlock()
 void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
     AnswerLaterPanels();
-    if (m_hostGone) {
-        // A tick still queued when the panel closed finds no block to replace.
-        if (m_share != nullptr)
-            TryReattach();
+    if (m_attachment.Left()) {
+        TryReattach();
         return;
     }
+    // A tick still queued when the panel closed finds no block.
     if (m_share == nullptr || LoseBlock() || HostLeftTheBlock())
         return;
-    // The punch's medium has ended: its file is no longer the one it writes.
-    if (m_readerPunch && TestAndReset(m_share->m_U.m_rp.m_Disc2))
-        ShowPunchFile(wxEmptyString);
+    if (m_readerPunch) {
+        TakePunchAllocation();
+        // The punch's medium has ended: its file is no longer the one it writes.
+        if (TestAndReset(m_share->m_U.m_rp.m_Disc2))
+            ShowPunchFile(wxEmptyString);
+    }
     if (TestAndReset(m_share->m_Disc)) {
         // Only the readers have the keep-open flag; for the others the byte
         // belongs to another record and means nothing here.

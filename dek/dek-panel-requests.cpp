@@ -47,8 +47,10 @@ void PumpEvents()
 
 void DekFrame::LeaveBusy()
 {
-    --m_waitDepth;
-    if (m_waitDepth == 0 && m_destroyAfterWait) {
+    if (--m_waitDepth > 0)
+        return;
+    m_attachment.ReleaseRetired();
+    if (m_destroyAfterWait) {
         m_destroyAfterWait = false;
         Destroy();  // deferred by the toolkit: members stay readable until idle
     }
@@ -83,23 +85,23 @@ private:
 
 void DekFrame::SetAndAwaitFalse(volatile bool& rb)
 {
+    // No host serves the block, or the panel is closing: nobody would take it.
+    if (!Live())
+        return;
     // The request's data must reach the host no later than its flag; the
     // fence keeps the compiler from moving the plain stores of the data past
     // the volatile store of the flag.
     std::atomic_thread_fence(std::memory_order_release);
     rb = true;
-    {
-        BusyScope busy(*this);
-        HostWaitScope waiting(*this);
-        // A close during the wait releases the block and clears m_share, and
-        // a host that goes away takes the block with it: the wait then ends
-        // without touching the flag again.
-        const unsigned attachment = m_attachment;
-        while (m_share != nullptr && attachment == m_attachment && m_started && FlagSet(rb)) {
-            wxMilliSleep(1);
-            waiting.Tick();
-            PumpEvents();
-        }
+    BusyScope busy(*this);
+    HostWaitScope waiting(*this);
+    // A close, a host that leaves the block and a new block all move the
+    // footing: the wait then ends without touching the flag again.
+    const unsigned footing = Footing();
+    while (StillOn(footing) && m_started && FlagSet(rb)) {
+        wxMilliSleep(1);
+        waiting.Tick();
+        PumpEvents();
     }
 }
 
@@ -124,12 +126,9 @@ void DekFrame::OnStop(wxCommandEvent& WXUNUSED(event))
         UpdateLights();
         return;
     }
+    // The close needs no host: Yes closes whatever the host did meanwhile.
     if (m_askClose) {
-        int answer;
-        {
-            BusyScope busy(*this);
-            answer = wxMessageBox("Cancel?", "dek", wxYES_NO | wxICON_QUESTION, nullptr);
-        }
+        int answer = Box("Cancel?", wxYES_NO | wxICON_QUESTION);
         if (m_closed || answer != wxYES)
             return;
     }
@@ -140,6 +139,7 @@ void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
 {
     if (!m_started || m_share == nullptr)
         return;
+    const unsigned footing = Footing();
     if (m_allocated) {
         m_hold = true;
         // A multiplexor's hold takes it off line: stopping first makes the
@@ -147,12 +147,16 @@ void DekFrame::OnHold(wxCommandEvent& WXUNUSED(event))
         if (m_periType == PT_MX)
             m_started = false;
         SetAndAwaitFalse(m_share->m_Hold);
+        if (!StillOn(footing))
+            return;
         if (m_periType == PT_HD)
             m_allocated = false;
     } else if (!IsReader()) {
         Refuse();
     } else if (FlagSet(*Reader().discWhileFileOpen)) {
         SetAndAwaitFalse(*Reader().closefile);
+        if (!StillOn(footing))
+            return;
         m_ctlCurrFile->SetText(wxEmptyString, false);
         m_ctlProgress->SetValue(0);
         m_ctlCurrFile->Refresh(true);
@@ -201,7 +205,7 @@ void DekFrame::OnData(wxCommandEvent& WXUNUSED(event))
     wxFileDialog dlg(this, "Select format loop", flDir, wxEmptyString, "Format loops|*.ini|All files|*.*",
                      wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     DekFileChoice choice;
-    if (!ChooseFile(dlg, choice))
+    if (!ChooseFile(dlg, choice))  // false too when the footing has gone meanwhile
         return;
     if (!StoreText(m_share->m_U.m_lp.m_FormatLoopName, sizeof m_share->m_U.m_lp.m_FormatLoopName,
                    choice.filename)) {
@@ -230,15 +234,32 @@ void DekFrame::OnButton1(wxCommandEvent& WXUNUSED(event))
 // The second unit of a reader-punch is its punch, with request flags of its
 // own so that the host can tell its presses from the reader's. The host
 // names the punch's output file: it has written the name into m_FilenameTP
-// by the time it clears the allocate flag, and the panel shows it. Other
-// faces have no second unit, and those bytes belong to their own records.
+// by the time it clears the allocate flag, and the panel shows it, at once
+// when it waited for the answer, else from the poll (a stopped panel posts
+// the request without waiting). Other faces have no second unit, and those
+// bytes belong to their own records.
 void DekFrame::OnAllocate2(wxCommandEvent& WXUNUSED(event))
 {
     if (m_share == nullptr || !m_readerPunch)
         return;
+    // The host makes a new output file for every request: one at a time.
+    if (m_attachment.PunchAllocationPending()) {
+        Refuse();
+        return;
+    }
+    const unsigned footing = Footing();
+    m_attachment.SetPunchAllocationPending(true);
     SetAndAwaitFalse(m_share->m_U.m_rp.m_Allocate2);
-    if (m_share != nullptr && !FlagSet(m_share->m_U.m_rp.m_Allocate2))
-        ShowPunchFile(wxString(SAUtils::FieldText(m_share->m_U.m_rp.m_FilenameTP).c_str(), wxConvLibc));
+    if (StillOn(footing))
+        TakePunchAllocation();
+}
+
+void DekFrame::TakePunchAllocation()
+{
+    if (!m_attachment.PunchAllocationPending() || FlagSet(m_share->m_U.m_rp.m_Allocate2))
+        return;
+    m_attachment.SetPunchAllocationPending(false);
+    ShowPunchFile(HostText(SAUtils::FieldText(m_share->m_U.m_rp.m_FilenameTP)));
 }
 
 void DekFrame::OnHold2(wxCommandEvent& WXUNUSED(event))

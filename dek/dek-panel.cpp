@@ -41,20 +41,6 @@ const char* const kVendorName = "VOV 1900-Edarodizadu";
 
 }  // namespace
 
-void ErrorBox(const wxString& msg)
-{
-    wxMessageBox(msg, "dek", wxOK | wxICON_ERROR, nullptr);
-}
-
-void FatalBox(const wxString& msg)
-{
-    wxString line = FatalMessageLine(msg);
-    wxCharBuffer text = line.mb_str(wxConvLibc);
-    fprintf(stderr, "%s\n", text.data() != nullptr ? text.data() : line.utf8_str().data());
-    fflush(stderr);
-    ErrorBox(msg);
-}
-
 // ---------------------------------------------------------------------------
 // Hooks
 
@@ -186,6 +172,42 @@ void DekFrame::EndProgram(int status)
         hooks.endProcess(status);
     else
         exit(status);
+}
+
+int DekFrame::Box(const wxString& msg, long style)
+{
+    // As wxMessageBox shows it, but known to the panel, which dismisses it
+    // when it closes meanwhile.
+    wxMessageDialog dlg(nullptr, msg, "dek", style);
+    int answer;
+    {
+        BusyScope busy(*this, &dlg);
+        answer = dlg.ShowModal();
+    }
+    switch (answer) {
+    case wxID_OK:
+        return wxOK;
+    case wxID_YES:
+        return wxYES;
+    case wxID_NO:
+        return wxNO;
+    default:
+        return wxCANCEL;
+    }
+}
+
+void DekFrame::ErrorBox(const wxString& msg)
+{
+    Box(msg, wxOK | wxICON_ERROR);
+}
+
+void DekFrame::FatalBox(const wxString& msg)
+{
+    wxString line = FatalMessageLine(msg);
+    wxCharBuffer text = line.mb_str(wxConvLibc);
+    fprintf(stderr, "%s\n", text.data() != nullptr ? text.data() : line.utf8_str().data());
+    fflush(stderr);
+    ErrorBox(msg);
 }
 
 void DekFrame::Refuse()
@@ -332,10 +354,9 @@ void DekFrame::RestorePlacement()
     if (xi < 0 || yi < 0)
         return;
     // The screens may have changed since the position was stored: the
-    // whole window goes onto the display that would hold most of it. The
-    // size is the one the toolkit asks for, at least the minimum of the full
-    // layout, which a window manager enforces; without one the window may
-    // come out smaller, and then still lies wholly on the display.
+    // whole window goes onto the display that would hold most of it, at the
+    // size it is shown at (FitAndHoldSize), so that a window closed wholly
+    // on a display comes back exactly where it was.
     std::vector<wxRect> displays = DisplayClientAreas();
     if (displays.empty())
         return;
@@ -379,15 +400,15 @@ void DekFrame::OnClose(wxCloseEvent& event)
     m_peer.reset();  // a panel started from now on is the first again
     StorePlacement();
     m_timer.Stop();
-    if (m_share != nullptr) {
-        SAUtils::ReleaseSharedArea(m_share, m_shareSize);
-        m_share = nullptr;
-    }
+    DropBlock();  // unmapped at once, or when the handlers below have returned
     if (m_waitDepth > 0) {
         // A handler is still waiting further up the stack: the frame goes
-        // away when that wait has ended (SetAndAwaitFalse, ChooseFile).
+        // away when that wait has ended (SetAndAwaitFalse, ChooseFile, Box).
+        // Its dialogs go with the panel, answered as by their close box.
         m_destroyAfterWait = true;
         Hide();
+        for (wxDialog* dlg : std::vector<wxDialog*>(m_dialogs))
+            DismissDialog(*dlg);
         return;
     }
     event.Skip();

@@ -6,12 +6,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/arrstr.h>
 #include <wx/frame.h>
 #include <wx/string.h>
 #include <wx/timer.h>
 
+#include "dek-attachment.h"
 #include "dek-panel-logic.h"
 #include "mkshareditem.h"
 #include "reader-fields.h"
@@ -21,6 +23,7 @@ class DekPeerLink;
 class IclButton;
 class wxBoxSizer;
 class wxButton;
+class wxDialog;
 class wxFileDialog;
 class wxGauge;
 class wxTextCtrl;
@@ -110,7 +113,7 @@ public:
     int IconizeRequests() const { return m_iconizeRequests; }
     // The block's name has stopped referring to the block mapped; the panel
     // waits for the host to publish it again.
-    bool HostGone() const { return m_hostGone; }
+    bool HostGone() const { return m_attachment.Left(); }
 
     IclButton* MakeBtn(int id, const wxSize& size);
     void BuildLayout();
@@ -141,6 +144,12 @@ protected:
     bool TryBefore(wxEvent& event) override;
 
 private:
+    // Message boxes without a parent, caption "dek"; the answer as wxMessageBox gives it.
+    int Box(const wxString& msg, long style);
+    void ErrorBox(const wxString& msg);
+    // A box after which the program ends: a terminal or a script that started
+    // the panel learns why from standard error, even before the box is answered.
+    void FatalBox(const wxString& msg);
     void EndProgram(int status);
     // True, with the block released, the message shown and the program
     // ended, when the block was lost or changed its version under the panel.
@@ -171,10 +180,12 @@ private:
 
     // The host behind the block: gone, back, or slow to answer.
     std::string BlockName() const;
-    void RememberAttachment(const SAUtils::SharedAreaIdentity& identity);
+    void TakeBlock(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity);
+    void DropBlock();
     void ShowIdentity();
     bool HostLeftTheBlock();
     void DetachFromHost();
+    void ForgetHost();
     void DarkenLamps();
     void TryReattach();
     void Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAreaIdentity& identity);
@@ -182,6 +193,13 @@ private:
     void RefreshHostState();
     class HostWaitScope;
     void ShowHostWait(bool on);
+    void TakePunchAllocation();
+
+    // What a handler stands on across a nested loop (dek-panel-host.cpp).
+    unsigned Footing() const { return m_attachment.Serial(); }
+    bool StillOn(unsigned footing) const { return footing == m_attachment.Serial() && Live(); }
+    // Attached to a block whose host has not left it, and not closed.
+    bool Live() const { return m_attachment.Live() && !m_closed; }
 
     bool m_ended = false;
     bool m_readerPunch = false;  // the face is a reader-punch's
@@ -189,12 +207,10 @@ private:
     wxBoxSizer* m_rowPQ = nullptr;  // the row of the labels "Q:" and "P:"; owned by the frame's sizer
     std::unique_ptr<DekPeerLink> m_peer;
 
-    SAUtils::SharedAreaIdentity m_identity;  // of the object mapped
-    DekPeripheral m_attachedAs;              // what the faces were built for
-    UINT m_opsNo = 0;                        // as shown in the title
+    DekAttachment m_attachment;   // m_share and m_shareSize are its block
+    DekPeripheral m_attachedAs;  // what the faces were built for
+    UINT m_opsNo = 0;            // as shown in the title
     wxString m_periph;
-    bool m_hostGone = false;
-    unsigned m_attachment = 0;       // changes when the block goes; waits on the old one end
     int m_ticksSinceNameCheck = 0;
     bool m_startPaneLit = false;     // START's lower pane before the lamps went dark
     int m_hostWaits = 0;             // request waits that have been shown as waiting
@@ -203,6 +219,7 @@ private:
     void LeaveBusy();
 
     int m_waitDepth = 0;              // request waits and modal dialogs in progress, nested
+    std::vector<wxDialog*> m_dialogs;  // the modal dialogs among them, shown by the panel itself
     bool m_destroyAfterWait = false;  // closed during one of them
     bool m_closed = false;            // the close handler has run
 

@@ -31,6 +31,8 @@ public:
     bool Publish(std::string* error, bool* inUse);
     void Withdraw();
     bool Published() const { return m_pub.Block() != nullptr; }
+    // The last Publish replaced a block left by a host that died.
+    bool TookOver() const { return m_pub.TookOver(); }
 
     // One turn of the poll; `now` in seconds on a monotonic clock.
     void Poll(double now);

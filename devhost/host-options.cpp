@@ -187,7 +187,10 @@ Commands on standard input ([CH] means one channel or, left out, all):
                              peripheral of the command line back as it was
   list                       prints: channels CH CH ...
   help | quit
-Output, one line an event: ready, published CH, withdrawn CH,
+A block that a killed dek-devhost left is taken over; one that a live host
+serves is refused.
+Output, one line an event: ready, published CH (and "over the block of a host
+  that died" when it took one over), withdrawn CH,
   served CH REQUEST KEY=VALUE... (the request's data as it was when its flag
   rose), pending CH REQUEST ... (seen while ignoring), disc CH REASON,
   taken CH disc after=SECONDS (a panel cleared m_Disc), chaos t=T COMMAND,

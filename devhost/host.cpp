@@ -41,8 +41,9 @@ bool Host::Publish(const PeriphDesc& desc, std::string* error)
     bool inUse = false;
     if (!server->Publish(error, &inUse))
         return false;
+    bool tookOver = server->TookOver();
     m_servers[desc.channel] = std::move(server);
-    m_sink("published " + std::to_string(desc.channel));
+    m_sink("published " + std::to_string(desc.channel) + (tookOver ? " over the block of a host that died" : ""));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,55 @@
 namespace DevHost {
 
 namespace {
+
+// A block this program published carries this word in m_Filler, which panels
+// never read, and its publisher holds an exclusive flock on the object for as
+// long as it serves it. The lock dies with the process however it ends, so a
+// marked block that nobody holds was left by a host that is gone.
+constexpr UINT kDevHostMark = 0x44564854;
+
+// Whether `posixName` still refers to the object open on `fd`.
+bool NamesThisObject(const std::string& posixName, int fd)
+{
+    struct stat st;
+    SAUtils::SharedAreaIdentity now;
+    return fd >= 0 && fstat(fd, &st) == 0 && SAUtils::IdentifySharedArea(posixName.c_str(), &now) &&
+           now.dev == st.st_dev && now.ino == st.st_ino;
+}
+
+// Removes the object `posixName` when a host of this program left it behind
+// when it died; false, and the object untouched, for one that a live host
+// holds or that another kind of host made.
+bool RemoveIfLeftByADeadHost(const std::string& posixName)
+{
+    int fd = shm_open(posixName.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    bool dead = false;
+    // Holding the old object's lock, only this host can take it over. The
+    // name must still refer to it: another host may have replaced it after
+    // it was opened here.
+    UINT mark = 0;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && NamesThisObject(posixName, fd) &&
+        pread(fd, &mark, sizeof mark, offsetof(S_SHAREBASE, m_Filler)) == sizeof mark && mark == kDevHostMark)
+        dead = shm_unlink(posixName.c_str()) == 0;
+    close(fd);
+    return dead;
+}
+
+// Takes the lock on a new object; another host may hold it for a moment
+// while it looks whether the object was left behind.
+bool LockOwnObject(int fd)
+{
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        usleep(1000);
+    }
+    return false;
+}
 
 void FillRecord(S_SHAREBASE* block, const PeriphDesc& desc)
 {
@@ -64,6 +114,7 @@ void FillBlock(S_SHAREBASE* block, UINT machine, const PeriphDesc& desc, const s
     SAUtils::StoreFieldText(block->m_Periph, desc.model.c_str());
     SAUtils::StoreFieldText(block->m_SystemRoot, root.c_str());
     block->m_HostCpu = static_cast<CPU_CODE>(cpu);
+    block->m_Filler = kDevHostMark;
     block->m_PhysicalDevice = desc.physical;
     SAUtils::StoreFieldText(block->m_PhysicalDeviceName, desc.physicalName.c_str());
     block->m_CloseOnHostDown = desc.closeOnHostDown;
@@ -83,19 +134,31 @@ bool Publication::Create(UINT machine, const PeriphDesc& desc, const std::string
                          std::string* error, bool* inUse)
 {
     *inUse = false;
+    m_tookOver = false;
     char name[64];
     SAUtils::MakeSharedAreaname(machine, desc.channel, name, sizeof name);
     std::string posixName = std::string("/") + name;
     int fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    int err = errno;
+    if (fd < 0 && err == EEXIST && RemoveIfLeftByADeadHost(posixName)) {
+        m_tookOver = true;
+        fd = shm_open(posixName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        err = errno;
+    }
     if (fd < 0) {
-        *inUse = errno == EEXIST;
+        *inUse = err == EEXIST;
         *error = *inUse ? "channel " + std::to_string(desc.channel) + " of machine " + std::to_string(machine) +
                               " is already in use (" + posixName + " exists)"
-                        : "cannot create " + posixName + ": " + strerror(errno);
+                        : "cannot create " + posixName + ": " + strerror(err);
         return false;
     }
     m_name = posixName;
     m_fd = fd;
+    if (!LockOwnObject(fd)) {
+        *error = "cannot lock " + posixName + ": " + strerror(errno);
+        Withdraw();
+        return false;
+    }
     usleep(pauseMs * 1000);
     // Whole size first: a panel maps the object once, at the size it finds.
     if (ftruncate(fd, sizeof(S_SHAREBASE)) != 0) {
@@ -125,12 +188,15 @@ void Publication::Withdraw()
     if (m_block != nullptr)
         munmap(m_block, sizeof(S_SHAREBASE));
     m_block = nullptr;
+    // The name goes while the lock is still held, so that no other host can
+    // take the object for one left behind and publish a new one under the
+    // name first; and only when it is still this object's.
+    if (!m_name.empty() && NamesThisObject(m_name, m_fd))
+        shm_unlink(m_name.c_str());
+    m_name.clear();
     if (m_fd >= 0)
         close(m_fd);
     m_fd = -1;
-    if (!m_name.empty())
-        shm_unlink(m_name.c_str());
-    m_name.clear();
 }
 
 bool Publication::Truncate(UINT size)

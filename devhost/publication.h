@@ -15,9 +15,10 @@ public:
     Publication(const Publication&) = delete;
     Publication& operator=(const Publication&) = delete;
 
-    // Creates /SHMEM_<machine>_<channel> (never an existing one), sizes it,
-    // fills header and record and writes the version word last. False with
-    // a reason; `inUse` tells that the name already existed.
+    // Creates /SHMEM_<machine>_<channel>, sizes it, fills header and record
+    // and writes the version word last. An existing object is replaced only
+    // when a host of this program left it behind when it died (TookOver()).
+    // False with a reason; `inUse` tells that the name is taken.
     // `pauseMs` waits between the steps, so that tests can watch them.
     bool Create(UINT machine, const PeriphDesc& desc, const std::string& root, UINT cpu, UINT pauseMs,
                 std::string* error, bool* inUse);
@@ -27,6 +28,7 @@ public:
 
     PSHAREBASE Block() const { return m_block; }
     const std::string& Name() const { return m_name; }
+    bool TookOver() const { return m_tookOver; }
     // Cuts the object to `size` bytes under the panels that map it.
     bool Truncate(UINT size);
     // False once someone has shrunk the object below a whole block: touching
@@ -36,7 +38,8 @@ public:
 private:
     std::string m_name;  // with the leading '/'
     PSHAREBASE m_block = nullptr;
-    int m_fd = -1;
+    int m_fd = -1;  // holds the lock that tells other hosts this one is alive
+    bool m_tookOver = false;
 };
 
 // Fills header and record of `block` for `desc`, all but the version word.

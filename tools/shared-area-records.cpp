@@ -120,7 +120,8 @@ RecordDoc Header()
     F(m_Periph, "host, dialog", "peripheral model text such as TR1915/1; in the title and the selection "
                         "list, and it picks the face of some models");
     F(m_PeriType, "host, dialog", "peripheral type, a `PTDETAILS` code; selects the active member of `m_U`");
-    F(m_Filler, "", "");
+    F(m_Filler, "", "not read by the panel; `dek-devhost` stores 0x44564854 here to know its own blocks: one "
+                    "that no live `dek-devhost` holds locked was left by a host that died, and is taken over");
     F(m_DebugSwitch, "panel", "engineer switch, stored by the ENGINEER button");
     F(m_SystemRoot, "host, dialog", "root directory of the emulator's files; base of the media directories");
     F(m_PeriDir, "", "");

@@ -185,6 +185,12 @@ protected:
         wxMouseEvent ev(type);
         b->ProcessWindowEvent(ev);
     }
+    void Key(IclButton* b, wxEventType type, int key = WXK_SPACE)
+    {
+        wxKeyEvent ev(type);
+        ev.m_keyCode = key;
+        b->ProcessWindowEvent(ev);
+    }
 
     ClickSink* frame = nullptr;
 };
@@ -213,6 +219,25 @@ TEST_F(LampButtonTest, NewButtonIsBlackAndRaisedAndAPressSinksItAndClicksOnRelea
     EXPECT_EQ(Edges(RenderFace(*b)), "lldd") << "raised again";
     Mouse(b, wxEVT_LEFT_UP);
     EXPECT_EQ(frame->ids.size(), 1u) << "a second release is not a second click";
+
+    // Space and Return press it as the mouse does, the key's repeats included.
+    for (int key : {WXK_SPACE, WXK_RETURN}) {
+        Key(b, wxEVT_KEY_DOWN, key);
+        Key(b, wxEVT_KEY_DOWN, key);
+        EXPECT_EQ(Edges(RenderFace(*b)), "ddll") << "sunk while held";
+        Key(b, wxEVT_KEY_UP, key);
+    }
+    EXPECT_EQ(frame->ids, std::vector<int>(3, 6011));
+    EXPECT_EQ(frame->sources, std::vector<wxObject*>(3, b));
+    Key(b, wxEVT_KEY_DOWN);
+    wxFocusEvent away(wxEVT_KILL_FOCUS);
+    b->ProcessWindowEvent(away);
+    Key(b, wxEVT_KEY_UP);
+    Key(b, wxEVT_KEY_DOWN, 'a');
+    Key(b, wxEVT_KEY_UP, 'a');
+    EXPECT_EQ(frame->ids.size(), 3u) << "a press the focus left, and other keys, are no click";
+    EXPECT_TRUE(b->AcceptsFocusFromKeyboard() && !MakeButton(wxID_ANY, wxSize(9, 9))->AcceptsFocusFromKeyboard())
+        << "the keyboard passes a display by";
 }
 
 TEST_F(LampButtonTest, LightingTurnsFacePaleYellowWithItsLabelColour)

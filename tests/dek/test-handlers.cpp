@@ -214,23 +214,37 @@ TEST_F(Buttons, SendPQStoresOctalValuesBeforeRaisingBAndIsForThePQInterfaceOnly)
     EXPECT_TRUE(B().m_U.m_cp.m_Length == 0u && watch.beeps == 1);
 }
 
-TEST_F(Buttons, SecondUnitButtonsRaiseThePunchsOwnFlags)
+// The punch's file is shown once the host has answered: at once after a wait
+// on a started panel, from the poll on a stopped one, which posts the request
+// without waiting. One request at a time: a second press meanwhile beeps.
+TEST_F(Buttons, SecondUnitButtonsRaiseThePunchsOwnFlagsAndShowItsFileUntilTheEndOfItsMedium)
 {
     Publish(PT_TR, "RP2602", PT_RP2602);
     Open();
-    // Attached but stopped: the flag is posted and the call returns.
-    // Allocate, Hold, Allocate2, Hold2 as raised after each press.
-    auto flags = [this] {
-        return std::to_string(B().m_Allocate) + std::to_string(B().m_Hold) + std::to_string(B().m_U.m_rp.m_Allocate2) +
-               std::to_string(B().m_U.m_rp.m_Hold2);
-    };
     Click(ID_ALLOCATE2);
-    EXPECT_EQ(flags(), "0010");
-    B().m_U.m_rp.m_Allocate2 = false;
+    Click(ID_ALLOCATE2);
     Click(ID_HOLD2);
-    EXPECT_EQ(flags(), "0001");
-    EXPECT_EQ(State(), "|");
+    // Allocate, Hold, Allocate2, Hold2 as raised, and the beeps.
+    EXPECT_EQ(std::vector<int>({B().m_Allocate, B().m_Hold, B().m_U.m_rp.m_Allocate2, B().m_U.m_rp.m_Hold2, watch.beeps}),
+              std::vector<int>({0, 0, 1, 1, 1}));
+    SAUtils::StoreFieldText(B().m_U.m_rp.m_FilenameTP, "data/punch-7-1.tpe");
+    B().m_U.m_rp.m_Allocate2 = false;
+    Tick();
+    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "data/punch-7-1.tpe");
+    EXPECT_TRUE(watch.dialogs.empty() && frame->m_ctlPunchFile->IsShown());
+    EXPECT_EQ(State(), "|") << "the reader is not allocated by it";
+    B().m_U.m_rp.m_Disc2 = true;
+    Tick();
+    EXPECT_FALSE(B().m_U.m_rp.m_Disc2);
+    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "");
+
+    Click(ID_START);
+    StartHost({{&B().m_U.m_rp.m_Allocate2,
+                [&] { SAUtils::StoreFieldText(B().m_U.m_rp.m_FilenameTP, "data/punch-7-2.tpe"); }}});
+    Click(ID_ALLOCATE2);
+    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "data/punch-7-2.tpe");
     CloseAndFlush(frame);
+    StopHost();
 
     // Other faces have no second unit: those bytes are their own records'.
     Publish(PT_TR, "TR1915/2", PT_TR1915_2);
@@ -238,38 +252,6 @@ TEST_F(Buttons, SecondUnitButtonsRaiseThePunchsOwnFlags)
     Click(ID_ALLOCATE2);
     Click(ID_HOLD2);
     EXPECT_FALSE(B().m_U.m_rp.m_Allocate2 || B().m_U.m_rp.m_Hold2);
-}
-
-TEST_F(Buttons, ThePunchsFileIsShownFromItsAllocationToTheEndOfItsMedium)
-{
-    Started(PT_TR, "RP2602", PT_RP2602);
-    EXPECT_FALSE(frame->m_ctlPunchFile->IsShown());
-    StartHost({{&B().m_U.m_rp.m_Allocate2,
-                [&] { SAUtils::StoreFieldText(B().m_U.m_rp.m_FilenameTP, "data/punch-7-1.tpe"); }}});
-    Click(ID_ALLOCATE2);
-    EXPECT_TRUE(watch.dialogs.empty() && frame->m_ctlPunchFile->IsShown());
-    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "data/punch-7-1.tpe");
-    EXPECT_FALSE(frame->m_allocated || frame->m_ctlALLOCATE->IsLit(false)) << "the reader is not allocated by it";
-    B().m_U.m_rp.m_Disc2 = true;
-    Tick();
-    EXPECT_FALSE(B().m_U.m_rp.m_Disc2);
-    EXPECT_EQ(frame->m_ctlPunchFile->Pane(false).text, "");
-}
-
-TEST_F(Buttons, StopOrACloseEndsAWait)
-{
-    Started(PT_TR, "RP2601", PT_RP2601);
-    frame->CallAfter([this] { Click(ID_STOP); });
-    Click(ID_ALLOCATE2);  // nobody answers
-    EXPECT_TRUE(!frame->m_started && B().m_U.m_rp.m_Allocate2) << "the flag is left raised";
-
-    Click(ID_START);
-    frame->CallAfter([this] { frame->Close(true); });
-    Click(ID_HOLD2);
-    ASSERT_TRUE(frame) << "it goes once the handler has returned";
-    EXPECT_EQ(frame->m_share, nullptr);
-    PumpUntilGone(frame);
-    EXPECT_FALSE(frame);
 }
 
 TEST_F(Buttons, APressDuringAWaitRunsItsOwnWaitInsideTheFirst)
@@ -399,21 +381,6 @@ TEST_F(Buttons, OutputFileOutsideTheRootIsRefusedWithNothingWritten)
     Started(PT_GP);
     Click(ID_ALLOCATE);
     EXPECT_TRUE(watch.dialogs.size() == 1u && !B().m_Allocate && !frame->m_allocated);
-}
-
-TEST_F(Buttons, HostDownWhileTheUnusableDirectoryBoxIsUpStillClosesThePanel)
-{
-    Started(PT_LP);
-    B().m_CloseOnHostDown = true;
-    watch.answers = {{"/tmp/elsewhere.txt", "elsewhere.txt"}};
-    auto hostDownTick = [this] {
-        B().m_HostUp = false;
-        Tick();
-    };
-    wxTEST_DIALOG(Click(ID_ALLOCATE), ErrorBox("File is not in a usable directory").WhileShown(hostDownTick));
-    EXPECT_EQ(frame->m_share, nullptr) << "the block is released at once";
-    PumpUntilGone(frame);
-    EXPECT_FALSE(frame) << "and the frame goes once the box is dismissed";
 }
 
 TEST_F(Buttons, InputFileGoesWithItsAbsolutePathAndSetsTheGauge)

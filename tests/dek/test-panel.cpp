@@ -100,11 +100,19 @@ TEST_F(StartUp, WithoutAChannelTheSelectionDialogPicksOneOrClosesThePanel)
     EXPECT_TRUE(wxFileConfig("dek", "VOV 1900-Edarodizadu").Exists(wxString::Format("Placement/Id-%u-0", m_machine)));
 }
 
-TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
+// An unsupported type stops start-up right after the faces are set, and
+// writes nothing into the block.
+TEST_F(StartUp, TypesWithoutAFaceEndWithStatus1OnceTheInitialFacesAreSet)
 {
-    // An unsupported type stops start-up right after the faces are set.
-    Publish(5);
-    wxTEST_DIALOG(Open(), ErrorBox("Device type 5 not supported"));
+    for (unsigned type : {13u, 63u, 255u, 5u}) {
+        SCOPED_TRACE(type);
+        CloseAndFlush(frame);
+        Publish(static_cast<BYTE>(type)).m_U.m_cr.m_DiscWhileFileOpen = true;
+        watch.exits.clear();
+        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
+        EXPECT_EQ(watch.exits, std::vector<int>{1});
+        EXPECT_TRUE(!frame->IsShown() && B().m_U.m_cr.m_DiscWhileFileOpen);
+    }
     EXPECT_EQ(frame->GetTitle(), "RER 1900 Edaduvorar");
     DekFrame& f = *frame;
     EXPECT_EQ(Shown(f), "START ALLOCATE HOLD STOP ops ENG");
@@ -126,20 +134,6 @@ TEST_F(StartUp, ConstructionHidesTheOptionalControlsAndGivesTheInitialFaces)
         {f.m_ctlSTART2, false, " #000000/#FFFF7F #FFFFFF/#FFFFFF 14 Courier New"}};
     for (const auto& [button, top, look] : looks)
         EXPECT_EQ(Look(*button, top), look) << button->GetId() << " " << top;
-}
-
-TEST_F(StartUp, EveryTypeWithoutAFaceIsRefusedWithStatus1)
-{
-    for (unsigned type : {5u, 13u, 63u, 255u}) {
-        SCOPED_TRACE(type);
-        Publish(static_cast<BYTE>(type));
-        B().m_U.m_cr.m_DiscWhileFileOpen = true;
-        watch.exits.clear();
-        wxTEST_DIALOG(Open(), ErrorBox(wxString::Format("Device type %u not supported", type)));
-        EXPECT_EQ(watch.exits, std::vector<int>{1});
-        EXPECT_TRUE(!frame->IsShown() && B().m_U.m_cr.m_DiscWhileFileOpen) << "nothing written";
-        CloseAndFlush(frame);
-    }
 }
 
 TEST_F(StartUp, AttachSetsTitleOperatorNumberAndStartsThePoll)
@@ -371,68 +365,7 @@ TEST_F(Poll, HostDownWithoutCloseKeepsPolling)
     EXPECT_TRUE(frame->m_timer.IsRunning() && frame->m_share != nullptr && frame->m_ctlSTART->IsLit(false));
 }
 
-// As a restarted host does: the old mapping stays valid, only its name tells.
-TEST_F(Poll, AWithdrawnBlockDetachesThePanelUntilTheHostPublishesItAgain)
-{
-    Started(PT_CR, "CR1911/1");
-    frame->m_allocated = true;
-    frame->ShowFilename("/data/deck.txt");
-    frame->UpdateLights();
-    const void* old = frame->m_share;
-    block->Unlink();
-    for (int i = 0; i < 9; ++i)
-        Tick();
-    EXPECT_FALSE(frame->HostGone()) << "looked up once a second, not at every tick";
-    Tick();
-    ASSERT_TRUE(frame->HostGone());
-    EXPECT_EQ(frame->GetTitle(), "U07 - CR1911/1 (host gone)");
-    for (IclButton* lamp : {frame->m_ctlSTART, frame->m_ctlALLOCATE})
-        EXPECT_FALSE(lamp->IsLit(false) || lamp->IsLit(true));
-    Click(ID_STOP);
-    EXPECT_TRUE(watch.beeps == 1 && frame->m_started) << "and did nothing else";
-    Tick();
-    EXPECT_TRUE(frame->HostGone());
-
-    Publish(PT_CR, "CR1911/1", PT_NONE, 9);
-    Tick();
-    ASSERT_FALSE(frame->HostGone());
-    EXPECT_TRUE(IsMappedFrom(frame->m_share, block->Name()));
-    EXPECT_FALSE(IsMappedFrom(old, block->Name())) << "the old block is released";
-    EXPECT_EQ(frame->GetTitle() + " " + frame->m_ctlOperNO->Pane(false).text, "U09 - CR1911/1 09");
-    EXPECT_EQ(State() + frame->m_ctlCurrFile->Pane(false).text, "started | START") << "none of the old host's media";
-    EXPECT_TRUE(frame->m_ctlSTART->IsLit(true) && watch.exits.empty());
-}
-
-TEST_F(Poll, AWithdrawnBlockClosesThePanelWhenTheHostAsksPanelsToClose)
-{
-    Started(PT_CP);
-    B().m_CloseOnHostDown = true;
-    block->Unlink();
-    for (int i = 0; i < 10; ++i)
-        Tick();
-    EXPECT_EQ(frame->m_share, nullptr);
-    PumpUntilGone(frame);
-    EXPECT_TRUE(!frame && watch.exits.empty());
-}
-
-TEST_F(Poll, ARequestTheHostLeavesPendingShowsUntilTheWaitEnds)
-{
-    Started(PT_CP, "CP2151");
-    B().m_PhysicalDevice = true;  // ALLOCATE then asks without a dialog
-    wxString titleDuring;
-    GdkCursor* cursorDuring = nullptr;
-    wxTimer later;
-    later.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        titleDuring = frame->GetTitle();
-        cursorDuring = frame->GetCursor().IsOk() ? frame->GetCursor().GetCursor() : nullptr;
-        Click(ID_STOP);
-    });
-    later.StartOnce(700);
-    Click(ID_ALLOCATE);  // returns once STOP has ended the wait
-    EXPECT_EQ(titleDuring + "|" + frame->GetTitle(), "U07 - CP2151 (waiting for the host)|U07 - CP2151");
-    EXPECT_EQ(cursorDuring, wxCursor(wxCURSOR_ARROWWAIT).GetCursor());
-    EXPECT_FALSE(frame->GetCursor().IsOk());
-}
+// The host withdrawing its block or leaving a request pending: test-crossings.
 
 TEST(PeerKey, DistinctPanelsNeverShareAKey)
 {

@@ -289,39 +289,82 @@ TEST_F(DevHostRun, ChaosEndsWithEveryPeripheralBackAndItsLogReplays)
     ASSERT_TRUE(replay.Wait(5000));
 }
 
-TEST_F(DevHostRun, RefusesAChannelInUseAndBadArgumentsWithStatus2AtStartAndAtRunTime)
+// A host killed outright leaves its block; the next host takes it over, but
+// never a block that a live host serves or that another kind of host made.
+TEST_F(DevHostRun, TakesOverOnlyTheBlockOfAHostThatDiedAndRefusesOthersWithStatus2)
 {
     TestBlock taken(m_machine, 7);
     ASSERT_TRUE(taken.Ok());
-    {
-        ChildProcess host;
-        ASSERT_TRUE(host.Start(HostArgs({"5:CR", "7:TP"})));
-        ASSERT_TRUE(host.Wait(5000));
-        EXPECT_EQ(host.ExitStatus(), 2);
-        EXPECT_NE(host.Stderr().find("already in use"), std::string::npos) << host.Stderr();
-        EXPECT_FALSE(ObjectExists(PosixName(5))) << "the channel published first was left behind";
-        EXPECT_TRUE(ObjectExists(PosixName(7))) << "the host removed an object that was not its own";
-        EXPECT_EQ(taken.Block()->m_Version, SHAREBASE_VERSION);
-    }
-
-    const std::vector<std::vector<std::string>> bad = {
-        {DEVHOST_PATH, "--machine", "1", "--nonsense"},
-        {DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root + "/missing", "--periph", "5:CR"},
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(HostArgs({"5:CR"})));
+    ASSERT_TRUE(first.WaitForLine("ready", kLineTimeoutMs)) << first.Stderr();
+    SAUtils::SharedAreaIdentity served, now;
+    ASSERT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &served));
+    const std::pair<std::vector<std::string>, const char*> refused[] = {
+        {HostArgs({"5:CR"}), "already in use"},
+        {HostArgs({"6:CR", "7:TP"}), "already in use"},
+        {{DEVHOST_PATH, "--machine", "1", "--nonsense=1"}, "unknown option"},
+        {{DEVHOST_PATH, "--machine", std::to_string(m_machine), "--root", m_root + "/missing", "--periph", "6:CR"},
+         "is not a directory"},
     };
-    for (const auto& args : bad) {
+    for (const auto& r : refused) {
         ChildProcess host;
-        ASSERT_TRUE(host.Start(args));
+        ASSERT_TRUE(host.Start(r.first));
         ASSERT_TRUE(host.Wait(5000));
-        EXPECT_EQ(host.ExitStatus(), 2) << args.back();
-        EXPECT_NE(host.Stderr().find("dek-devhost: "), std::string::npos) << args.back();
-        EXPECT_FALSE(ObjectExists(PosixName(5)));
+        EXPECT_EQ(host.ExitStatus(), 2) << r.second;
+        EXPECT_NE(host.Stderr().find("dek-devhost: "), std::string::npos) << r.second;
+        EXPECT_NE(host.Stderr().find(r.second), std::string::npos) << host.Stderr();
+        EXPECT_FALSE(ObjectExists(PosixName(6))) << "the channel published first was left behind";
     }
-    // At run time the host refuses it and goes on serving.
-    StartHost({"5:CR"});
+    EXPECT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &now) && now == served);
+    EXPECT_EQ(taken.Block()->m_Version, SHAREBASE_VERSION);
+
+    ASSERT_TRUE(first.Signal(SIGKILL));
+    ASSERT_TRUE(first.Wait(5000));
+    PSHAREBASE left = Attach(5);
+    ASSERT_NE(left, nullptr);
+    ASSERT_TRUE(m_host.Start(HostArgs({"5:CR"})));
+    ASSERT_TRUE(m_host.WaitForLine("published 5 over the block of a host that died", kLineTimeoutMs)) << m_host.Stderr();
+    ASSERT_TRUE(m_host.WaitForLine("ready", kLineTimeoutMs));
+    EXPECT_TRUE(SAUtils::IdentifySharedArea(PosixName(5).c_str(), &now) && now != served);
+    PSHAREBASE b = Attach(5);
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(Request(b->m_Hold)) << "the new host serves the new block";
+    EXPECT_TRUE(left->m_HostUp && !Request(left->m_Hold, 100)) << "the dead host's block is left as it was";
+    // At run time the host refuses the other's block and goes on serving.
     EXPECT_NE(Command("publish 7:TP", "error").find("already in use"), std::string::npos);
     EXPECT_TRUE(ObjectExists(PosixName(7)));
     Command("show 5", "end 5");
     taken.Unlink();
+}
+
+TEST_F(DevHostRun, TheLastLineCountsWithoutItsNewlineAndTheEndOfInputEndsOnlyAHostAskedTo)
+{
+    StartHost({"5:CR"});  // --exit-on-eof
+    ASSERT_TRUE(m_host.Write(std::string(70000, 'x') + "\nlist\ndown 5"));
+    m_host.CloseStdin();
+    EXPECT_TRUE(m_host.WaitForLine("error line too long", kLineTimeoutMs));
+    EXPECT_TRUE(m_host.WaitForLine("channels 5", kLineTimeoutMs));
+    EXPECT_TRUE(m_host.WaitForLine("ok down 5", kLineTimeoutMs));
+    ASSERT_TRUE(m_host.Wait(5000));
+    EXPECT_EQ(m_host.ExitStatus(), 0);
+    EXPECT_FALSE(ObjectExists(PosixName(5)));
+
+    ChildProcess host;
+    ASSERT_TRUE(host.Start(HostArgs({"6:TP"}, true)));
+    ASSERT_TRUE(host.WaitForLine("ready", kLineTimeoutMs));
+    ASSERT_TRUE(host.Write("down 6"));
+    host.CloseStdin();
+    EXPECT_TRUE(host.WaitForLine("ok down 6", kLineTimeoutMs));
+    PSHAREBASE b = Attach(6);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->m_HostUp);
+    EXPECT_TRUE(Request(b->m_Hold)) << "the host stopped serving when its input ended";
+    ASSERT_TRUE(host.Signal(SIGTERM));
+    ASSERT_TRUE(host.Wait(5000));
+    EXPECT_EQ(host.ExitStatus(), 0);
+    EXPECT_NE(host.Stderr().find("signal 15, peripherals withdrawn"), std::string::npos) << host.Stderr();
+    EXPECT_FALSE(ObjectExists(PosixName(6)));
 }
 
 TEST_F(DevHostRun, ABrokenBlockNeverCrashesTheHost)

@@ -1,13 +1,16 @@
 // The real dek and dek-devhost on the test X server, driven by xdotool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/mman.h>
@@ -117,6 +120,31 @@ bool HasIcon(const std::string& win)
     return Shell("xprop -id " + win + " _NET_WM_ICON | head -n 1").find("Icon (") != std::string::npos;
 }
 
+// The window's place on the screen with the window manager's frame, as
+// {x, y, width, height}, and its client area's top-left corner.
+std::vector<int> Outer(const std::string& win, int* clientX = nullptr, int* clientY = nullptr)
+{
+    int v[4] = {0, 0, 0, 0}, frame[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    const std::string info = Shell("xwininfo -id " + win);
+    const char* keys[] = {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"};
+    for (int i = 0; i < 4; ++i)
+        if (info.find(keys[i]) != std::string::npos)
+            v[i] = atoi(info.c_str() + info.find(keys[i]) + strlen(keys[i]));
+    sscanf(Shell("xprop -id " + win + " _NET_FRAME_EXTENTS").c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d",
+           &frame[0], &frame[1], &frame[2], &frame[3]);
+    if (clientX != nullptr)
+        *clientX = v[0], *clientY = v[1];
+    return {v[0] - frame[0], v[1] - frame[2], v[2] + frame[0] + frame[1], v[3] + frame[2] + frame[3]};
+}
+
+std::string Text(const std::vector<int>& v)
+{
+    std::string s;
+    for (int i : v)
+        s += std::to_string(i) + " ";
+    return s;
+}
+
 // Points of a panel at (0, 0): first-row lamp n, its face, the panes.
 int LampX(int n)
 {
@@ -150,6 +178,7 @@ protected:
     {
         m_panels.clear();
         m_host.reset();
+        m_wm.reset();
         // A host killed or faulted leaves its objects behind.
         for (int ch = 0; ch < 100; ++ch)
             shm_unlink(ObjectName(ch).c_str());
@@ -255,8 +284,34 @@ protected:
         return true;
     }
 
+    // The window manager that DEK_TEST_WM names (openbox), if any; false if
+    // it did not come up.
+    bool StartWindowManager()
+    {
+        const char* wm = getenv("DEK_TEST_WM");
+        if (wm == nullptr || strcmp(wm, "openbox") != 0)
+            return true;
+        m_wm.reset(new ChildProcess);
+        return m_wm->Start({"/usr/bin/openbox", "--sm-disable"}) &&
+               WaitUntil([] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+                                     std::string::npos; },
+                         5000);
+    }
+
+    // Keys go to `win`: the pointer rests in its bottom-right corner (no
+    // tooltip there), and a window manager makes it the active window.
+    void Focus(const std::string& win)
+    {
+        const std::vector<int> r = Outer(win);
+        Shell("xdotool mousemove " + std::to_string(r[0] + r[2] - 4) + " " + std::to_string(r[1] + r[3] - 4));
+        if (m_wm)
+            Shell("xdotool windowactivate --sync " + win);
+        Pause(300);
+    }
+
     UINT m_machine = 0;
     std::string m_root;
+    std::unique_ptr<ChildProcess> m_wm;  // ended last
     std::unique_ptr<ChildProcess> m_host;
     std::vector<std::unique_ptr<ChildProcess>> m_panels;
 };
@@ -319,70 +374,36 @@ TEST_F(EndToEnd, WaitsForALateBlockThenShowsItsTitle)
     EXPECT_TRUE(panel.Running());
 }
 
-TEST_F(EndToEnd, WithoutAChannelTheSelectionDialogListsInChannelOrderOrEndsOnEscape)
+// Choosing a row is part of the desktop test below.
+TEST_F(EndToEnd, WithoutAChannelTheSelectionDialogEndsOnEscapeWithoutAPanel)
 {
-    StartHost({"9:TP:TP1925/1:ops=19", "5:CR:CR1911/1:ops=15"});
+    StartHost({"9:TP:TP1925/1:ops=19"});
     ChildProcess& left = StartPanel({"-M", std::to_string(m_machine)});
     std::string dlg = FindWindow("^Select peripheral$");
     ASSERT_FALSE(dlg.empty()) << left.Stderr();
     PressIn(dlg, "Escape", 300, 200);
     EXPECT_EQ(Status(left), 0);
     EXPECT_TRUE(FindWindow("^U", 100).empty());
-
-    ChildProcess& panel = StartPanel({"-M", std::to_string(m_machine)});
-    dlg = FindWindow("^Select peripheral$");
-    ASSERT_FALSE(dlg.empty()) << panel.Stderr();
-    EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
-    EXPECT_TRUE(HasIcon(dlg));
-    // The first row, then the one below it: channel 9 lists after channel 5.
-    ClickAt(dlg, 60, 45);
-    Shell("xdotool key Down");
-    Pause(200);
-    Shell("xdotool key Return");
-    std::string win = FindWindow("^U19 - TP1925/1$");
-    EXPECT_FALSE(win.empty()) << "attached to channel 9";
-    EXPECT_TRUE(HasIcon(win));
-    EXPECT_TRUE(FindWindow("^Select peripheral$", 100).empty());
-    EXPECT_TRUE(panel.Running());
 }
 
-TEST_F(EndToEnd, ClosesWithStatus0WhenTheHostGoesDownAndReturnsToItsPlace)
-{
-    StartHost({"6:LP:LP1933/1:closeonhostdown=1"});
-    ChildProcess& first = StartPanel(MachineArgs(6));
-    std::string win = FindWindow("^U06 - LP1933/1$");
-    ASSERT_FALSE(win.empty());
-    Shell("xdotool windowmove " + win + " 210 170");
-    ASSERT_TRUE(WaitUntil([&] { return Shell("xdotool getwindowgeometry " + win).find("Position: 210,170") !=
-                                       std::string::npos; },
-                          3000));
-    Pause(300);
-
-    m_host->WriteLine("down 6");
-    EXPECT_EQ(Status(first, 2000), 0);
-
-    m_host->WriteLine("up 6");
-    StartPanel(MachineArgs(6));
-    win = FindWindow("^U06 - LP1933/1$");
-    ASSERT_FALSE(win.empty());
-    EXPECT_NE(Shell("xdotool getwindowgeometry " + win).find("Position: 210,170"), std::string::npos);
-}
-
-TEST_F(EndToEnd, HostGoingDownDuringTheFileDialogEndsThePanelOnceTheDialogIsDone)
+// The panel's own dialogs close with it: the native file chooser, then the
+// toolkit's message box, which runs GTK's own loop.
+TEST_F(EndToEnd, HostGoingDownClosesThePanelWithItsFileDialogOrItsBox)
 {
     StartHost({"5:CR:CR1912/1:closeonhostdown=1"});
-    ChildProcess& panel = StartPanel(MachineArgs(5, true));
-    std::string win = FindWindow("^U05 - CR1912/1$");
-    ASSERT_FALSE(win.empty());
-    ClickAt(win, LampX(2), kLampY);
-    std::string dlg = FindWindow("^Select CR file for input$");
-    ASSERT_FALSE(dlg.empty()) << "no file dialog";
+    for (bool box : {false, true}) {
+        SCOPED_TRACE(box ? "Cancel?" : "file dialog");
+        ChildProcess& panel = StartPanel(MachineArgs(5, !box));
+        std::string win = FindWindow("^U05 - CR1912/1$");
+        ASSERT_FALSE(win.empty());
+        ClickAt(win, LampX(box ? 4 : 2), kLampY);  // STOP on a stopped panel, or ALLOCATE
+        ASSERT_FALSE(FindWindow(box ? "^dek$" : "^Select CR file for input$").empty()) << "no dialog";
 
-    m_host->WriteLine("down 5");
-    EXPECT_TRUE(WaitUntil([&] { return FindWindow("^U05 - ", 50).empty(); }, 3000)) << "the panel goes";
-    EXPECT_TRUE(panel.Running()) << "while the operator still has the dialog";
-    PressIn(dlg, "Escape", 300, 300);
-    EXPECT_EQ(Status(panel), 0);
+        m_host->WriteLine("down 5");
+        EXPECT_EQ(Status(panel, 2000), 0) << "the panel and its dialog are gone";
+        EXPECT_TRUE(FindWindow(box ? "^dek$" : "^Select CR file for input$", 100).empty());
+        m_host->WriteLine("up 5");
+    }
 }
 
 TEST_F(EndToEnd, ReaderPunchReadsItsDeckToTheEndAndPunchesIntoAHostNamedFile)
@@ -558,6 +579,88 @@ TEST_F(EndToEnd, TwentyPanelsOnOneHostAllCloseCleanly)
     EXPECT_EQ(m_host->ExitStatus(), 0);
     for (int ch = 4; ch < 24; ++ch)
         EXPECT_FALSE(std::filesystem::exists("/dev/shm" + ObjectName(ch))) << ch;
+}
+
+// Also run under openbox and on a 1366x768 screen (tests/e2e/CMakeLists.txt).
+TEST_F(EndToEnd, OnTheDesktopTheKeyboardPressesInScreenOrderAndAPanelComesBackWhereItWas)
+{
+    ASSERT_TRUE(StartWindowManager());
+    int sw = 0, sh = 0;
+    sscanf(Shell("xdotool getdisplaygeometry").c_str(), "%d %d", &sw, &sh);
+    StartHost({"4:TP", "9:CR:CR1911/1"});
+    Shell("xdotool mousemove " + std::to_string(sw - 10) + " " + std::to_string(sh - 10));
+    ChildProcess& first = StartPanel({"-M", std::to_string(m_machine)});
+    std::string dlg = FindWindow("^Select peripheral$");
+    ASSERT_FALSE(dlg.empty()) << first.Stderr();
+    Pause(500);
+    const std::vector<int> d = Outer(dlg);
+    EXPECT_TRUE(d[0] >= 0 && d[1] >= 0 && d[0] + d[2] <= sw && d[1] + d[3] <= sh) << "dialog " << Text(d);
+    EXPECT_TRUE(HasIcon(dlg));
+    EXPECT_TRUE(FindWindow("^U", 100).empty()) << "no panel before a choice";
+    Focus(dlg);
+    Shell("xdotool key Down Return");
+    std::string win = FindWindow("^U09 - CR1911/1$");
+    ASSERT_FALSE(win.empty()) << "the keyboard picked the second row, in channel order";
+    EXPECT_TRUE(HasIcon(win));
+    Pause(500);
+
+    // Neither resizing nor maximising is offered.
+    const std::string hints = Shell("xprop -id " + win + " WM_NORMAL_HINTS");
+    int size[4] = {0, 0, 0, 0};
+    sscanf(hints.c_str() + hints.find("minimum size:"), "minimum size: %d by %d", &size[0], &size[1]);
+    sscanf(hints.c_str() + hints.find("maximum size:"), "maximum size: %d by %d", &size[2], &size[3]);
+    EXPECT_TRUE(size[0] > 0 && size[0] == size[2] && size[1] == size[3]) << hints;
+    if (m_wm) {
+        EXPECT_EQ(Shell("xprop -id " + win + " _NET_WM_ALLOWED_ACTIONS | grep -c -E 'MAXIMIZE|RESIZE'"), "0");
+    }
+
+    // Space and Return press the focused lamp; Tab goes row by row, past the
+    // operator number and the file display. The focus shows once keys are used.
+    int cx = 0, cy = 0;
+    const std::vector<int> placed = Outer(win, &cx, &cy);
+    auto markOn = [&](int lamp) {
+        const std::vector<std::string> row = PixelsAt(cx + 4 + lamp * 94 + 3, cy + 4 + 46, 86);
+        return std::find(row.begin(), row.end(), "255,255,255") != row.end();
+    };
+    Focus(win);
+    EXPECT_FALSE(markOn(0) || markOn(1) || markOn(2) || markOn(3) || markOn(4)) << "no mark before a key";
+    Shell("xdotool key space");
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(cx + LampFaceX(0), cy + kUpperPaneY) == "0,255,0"; }, 3000))
+        << "START lit";
+    EXPECT_TRUE(markOn(0));
+    Shell("xdotool key Tab Tab");
+    Pause(300);
+    EXPECT_TRUE(markOn(2) && !markOn(0));
+    Shell("xdotool key Return");
+    std::string files = FindWindow("^Select CR file for input$");
+    EXPECT_FALSE(files.empty()) << "ALLOCATE, two along from START";
+    if (!files.empty())
+        PressIn(files, "Escape", 300, 300);
+    EXPECT_TRUE(WaitUntil([&] { return FindWindow("^Select CR file", 50).empty(); }, 3000));
+    Focus(win);
+    Shell("xdotool key Tab Tab Tab Return");
+    EXPECT_TRUE(WaitUntil([&] { return PixelAt(cx + 64 + 8, cy + 58 + 8) == "200,0,0"; }, 3000)) << "ENG lit";
+    Shell("xdotool key shift+Tab Return Return");  // STOP, and STOP again on a stopped panel
+    EXPECT_EQ(StatusAfterTheBox(first, false), 0);
+    first.Signal(SIGTERM);  // if the keys did not end it
+    first.Wait(3000);
+
+    // Put in the bottom-right corner, it comes back there exactly, and stays.
+    std::ofstream(m_root + "/home/.dek") << "[Placement/Id-" << m_machine << "-9]\nx=" << sw - placed[2]
+                                        << "\ny=" << sh - placed[3] << "\n";
+    ChildProcess& second = StartPanel(MachineArgs(9));
+    win = FindWindow("^U09 - CR1911/1$");
+    ASSERT_FALSE(win.empty());
+    Pause(500);
+    EXPECT_EQ(Text(Outer(win)), Text({sw - placed[2], sh - placed[3], placed[2], placed[3]}));
+    Focus(win);
+    Shell("xdotool key Tab Tab Tab Tab Return");
+    EXPECT_EQ(StatusAfterTheBox(second, false), 0);
+    std::ifstream settings(m_root + "/home/.dek");
+    const std::string stored((std::istreambuf_iterator<char>(settings)), std::istreambuf_iterator<char>());
+    EXPECT_NE(stored.find("x=" + std::to_string(sw - placed[2]) + "\ny=" + std::to_string(sh - placed[3])),
+              std::string::npos)
+        << stored;
 }
 
 }  // namespace

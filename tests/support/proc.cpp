@@ -85,9 +85,13 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
 
 bool ChildProcess::WriteLine(const std::string& line)
 {
+    return Write(line + "\n");
+}
+
+bool ChildProcess::Write(const std::string& text)
+{
     if (m_in < 0)
         return false;
-    std::string text = line + "\n";
     size_t done = 0;
     while (done < text.size()) {
         // A child that has gone away must fail the write, not kill the test.

@@ -17,6 +17,7 @@ public:
 
     // Writes `line` and a newline to the child's standard input.
     bool WriteLine(const std::string& line);
+    bool Write(const std::string& text);
     void CloseStdin();
 
     // The next line of standard output; false on time-out or end of output.
