@@ -61,6 +61,8 @@ bool ParseBaselineArgs(const std::vector<std::string>& args, BaselineArgs* out, 
             out->startMin = true;
         } else if (a == "-s") {
             out->started = true;
+        } else if (a == "--text") {
+            out->text = true;
         } else if (a.rfind("-M", 0) == 0 || a.rfind("-S", 0) == 0) {
             const std::string flag = a.substr(0, 2);
             if (!TakeValue(args, i, flag, &value))

@@ -1,5 +1,6 @@
 // Command line of dek-baseline: the panel's -M, -S, -m and -s (accepted and,
-// except -m, unused) and the window size to copy.
+// except -m, unused), the window size to copy and whether to draw the
+// panel's labels.
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@ struct BaselineArgs {
     unsigned channel = 0;
     bool startMin = false;
     bool started = false;
+    bool text = false;  // --text: the floor that draws text
     int width = 628;  // an idle card reader panel under Xvfb
     int height = 133;
 };

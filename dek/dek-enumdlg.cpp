@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include <wx/button.h>
 #include <wx/listctrl.h>
@@ -26,6 +27,7 @@ const UINT LastProbedChannel = 32;
 const int RescanMillis = 200;
 
 enum Column { COL_NONE, COL_SI, COL_OPS, COL_DESC, COL_TYPE, COL_MISC, COL_PATH, COL_PATH2, COL_COUNT };
+static_assert(COL_COUNT == std::extent<decltype(DekEnumDlg::Row::cells)>::value, "a text for every column");
 
 struct ColumnLayout {
     const char* heading;
@@ -49,6 +51,30 @@ wxString ListText(const std::string& text)
         s = wxString(text.c_str(), wxConvISO8859_1);
     return s;
 }
+
+// A list that asks for its texts when it draws them. The toolkit's own list
+// measures every text it is handed, each with a new drawing context, for
+// column widths fitted to their contents that this list does not use: that
+// was nearly all of a scan's time.
+class RowList : public wxListCtrl {
+public:
+    RowList(wxWindow* parent, const std::vector<DekEnumDlg::Row>& rows)
+        : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                     wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_VIRTUAL),
+          m_rows(rows)
+    {
+    }
+
+private:
+    wxString OnGetItemText(long item, long column) const override
+    {
+        if (item < 0 || static_cast<size_t>(item) >= m_rows.size() || column < 0 || column >= COL_COUNT)
+            return wxString();
+        return m_rows[static_cast<size_t>(item)].cells[column];
+    }
+
+    const std::vector<DekEnumDlg::Row>& m_rows;
+};
 
 // The list's own window of rows (the generic list scrolls it).
 wxWindow& RowsWindow(wxListCtrl& list)
@@ -80,7 +106,8 @@ DekEnumDlg::DekEnumDlg(wxWindow* parent)
                wxDEFAULT_DIALOG_STYLE),
       m_CPU(0),
       m_Chan(0),
-      m_list(new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_SINGLE_SEL)),
+      // Only keeps a reference to the rows, which are not yet made.
+      m_list(new RowList(this, m_rows)),
       m_timer(this, ID_SCAN_TIMER),
       m_rowsForReaders(*m_list)
 {
@@ -100,6 +127,8 @@ DekEnumDlg::~DekEnumDlg()
 {
     m_timer.Stop();
     ExposeToAccessibility(RowsWindow(*m_list), nullptr);
+    // The list reads m_rows: it goes first.
+    DestroyChildren();
 }
 
 DekAccessInfo DekEnumDlg::RowsForReaders::AccessInfo() const
@@ -147,8 +176,7 @@ int DekEnumDlg::ShowModal()
 
 void DekEnumDlg::DoScan()
 {
-    m_list->DeleteAllItems();
-    long line = 0;
+    m_rows.clear();
     for (UINT chan = FirstProbedChannel; chan <= LastProbedChannel; ++chan) {
         TCHAR name[64];
         if (!SAUtils::MakeSharedAreaname(m_CPU, chan, name, sizeof name))
@@ -160,22 +188,28 @@ void DekEnumDlg::DoScan()
         std::vector<EnumRow> rows = DescribeMappedBlock(block, chan);
         SAUtils::ReleaseSharedArea(block, mapped);
         for (const EnumRow& row : rows)
-            line = AppendRow(line, row);
+            AppendRow(row);
     }
+    // Also drops the selection, as the rows it pointed at are gone.
+    m_list->SetItemCount(static_cast<long>(m_rows.size()));
+    m_list->Refresh();
     AccessibleChanged(RowsWindow(*m_list));
 }
 
-long DekEnumDlg::AppendRow(long line, const EnumRow& row)
+void DekEnumDlg::AppendRow(const EnumRow& row)
 {
-    long item = m_list->InsertItem(line, wxString());
-    m_list->SetItemData(item, row.chan);
+    Row listed;
+    listed.chan = row.chan;
     const std::string* cells[COL_COUNT] = {nullptr,   &row.si,   &row.ops,  &row.desc,
                                            &row.type, &row.misc, &row.path, &row.path2};
-    for (int c = COL_SI; c < COL_COUNT; ++c) {
-        if (!cells[c]->empty())
-            m_list->SetItem(item, c, ListText(*cells[c]));
-    }
-    return line + 1;
+    for (int c = COL_SI; c < COL_COUNT; ++c)
+        listed.cells[c] = ListText(*cells[c]);
+    m_rows.push_back(listed);
+}
+
+UINT DekEnumDlg::RowChannel(long item) const
+{
+    return item >= 0 && static_cast<size_t>(item) < m_rows.size() ? m_rows[static_cast<size_t>(item)].chan : 0;
 }
 
 void DekEnumDlg::OnScan(wxTimerEvent&)
@@ -215,7 +249,7 @@ void DekEnumDlg::OnCharHook(wxKeyEvent& event)
 
 void DekEnumDlg::ChooseRow(long item)
 {
-    m_Chan = static_cast<UINT>(m_list->GetItemData(item));
+    m_Chan = RowChannel(item);
     if (IsModal())
         EndModal(wxID_OK);
     else

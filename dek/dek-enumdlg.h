@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <wx/dialog.h>
+#include <wx/string.h>
 #include <wx/timer.h>
 
 #include "dek-access.h"
@@ -24,6 +25,13 @@ std::vector<EnumRow> DescribeMappedBlock(const S_SHAREBASE* block, UINT chan);
 
 class DekEnumDlg : public wxDialog {
 public:
+    // One line of the list: its texts by column and the channel it stands
+    // for (0 for a multiplexor's line).
+    struct Row {
+        UINT chan = 0;
+        wxString cells[8];
+    };
+
     DekEnumDlg(wxWindow* parent);
     virtual ~DekEnumDlg();
 
@@ -33,6 +41,8 @@ public:
 
     // Rebuilds the list from the machine's shared blocks.
     void DoScan();
+    // The channel that line `item` of the list stands for; 0 for none.
+    UINT RowChannel(long item) const;
 
     void OnScan(wxTimerEvent& event);
     void OnSelect(wxCommandEvent& event);
@@ -59,10 +69,11 @@ private:
     };
 
     void BuildColumns();
-    long AppendRow(long line, const EnumRow& row);
+    void AppendRow(const EnumRow& row);
     void ChooseRow(long item);
 
     bool m_firstScanDone = false;
+    std::vector<Row> m_rows;  // what the list shows
     RowsForReaders m_rowsForReaders;
 
     wxDECLARE_EVENT_TABLE();

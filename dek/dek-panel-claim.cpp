@@ -3,13 +3,17 @@
 #include "dek-panel-internal.h"
 #include "dek-peer.h"
 
-// One panel per peripheral: the frame's side of dek-peer.
+// One panel per peripheral: the frame's side of dek-peer. The panel holds its
+// claim while it can serve: from before it waits for its block until it
+// closes, or until the box that ends it (FatalBox) goes up.
 
 bool DekFrame::ClaimPeripheral()
 {
     m_peer = std::make_unique<DekPeerLink>(m_CPU, m_SI);
     switch (m_peer->ClaimPeripheral()) {
     case DekPeerLink::Claim::First:
+        // The toolkit's loop watches for later panels; the poll does not.
+        m_peer->WatchRequests([this] { BringToFront(); });
         return true;
     case DekPeerLink::Claim::WokeTheFirst:
         m_peer.reset();
@@ -26,12 +30,20 @@ bool DekFrame::ClaimPeripheral()
 
 void DekFrame::AnswerLaterPanels()
 {
-    if (m_peer && m_peer->TakeWakeUp())
-        BringToFront();
+    // Before the window is first shown: it comes up by itself.
+    if (m_peer)
+        m_peer->AnswerRequests(false);
+}
+
+void DekFrame::ReleaseClaim()
+{
+    m_peer.reset();
 }
 
 void DekFrame::BringToFront()
 {
+    if (IsBeingDeleted())
+        return;
     if (IsIconized())
         Iconize(false);
     Raise();

@@ -40,8 +40,12 @@ bool DekFrame::ConnectSharedArea()
     size_t mapped = 0;
     SAUtils::SharedAreaIdentity identity;
     PSHAREBASE p;
-    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr)
+    while ((p = SAUtils::OpenPeripheralSharedArea(name, &mapped, &identity)) == nullptr) {
+        // No event loop runs here; a later panel learns that this one will
+        // come up when the block appears.
+        AnswerLaterPanels();
         wxMilliSleep(100);
+    }
 
     wxString refusal = AttachRefusal(*p, mapped);
     if (!refusal.empty()) {

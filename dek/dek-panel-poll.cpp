@@ -72,7 +72,6 @@ bool DekFrame::LoseBlock()
 
 void DekFrame::OnTimer(wxTimerEvent& WXUNUSED(event))
 {
-    AnswerLaterPanels();
     if (m_attachment.Left()) {
         TryReattach();
         return;

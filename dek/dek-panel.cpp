@@ -159,6 +159,22 @@ DekFrame::DekFrame()
 
 DekFrame::~DekFrame() {}
 
+bool DekFrame::SendIdleEvents(wxIdleEvent& event)
+{
+    // The toolkit visits every window after every event it dispatches, each
+    // poll tick among them; walking twenty controls ten times a second cost
+    // more than the poll itself. None of them has anything to do then: no
+    // children, no idle or update-UI handlers (the modes set at start-up),
+    // and dialogs are visited as top-level windows. So the visit ends here.
+    OnInternalIdle();
+    if (wxIdleEvent::GetMode() == wxIDLE_PROCESS_ALL || HasExtraStyle(wxWS_EX_PROCESS_IDLE)) {
+        event.SetEventObject(this);
+        HandleWindowEvent(event);
+        return event.MoreRequested();
+    }
+    return false;
+}
+
 void DekFrame::EndProgram(int status)
 {
     // The process ends at once, without the toolkit's orderly shutdown; under
@@ -166,7 +182,7 @@ void DekFrame::EndProgram(int status)
     if (m_ended)
         return;
     m_ended = true;
-    m_peer.reset();  // exit() would leave the lock file behind
+    ReleaseClaim();  // exit() would leave the lock file behind
     DekHooks& hooks = DekHooks::Get();
     if (hooks.endProcess)
         hooks.endProcess(status);
@@ -203,6 +219,9 @@ void DekFrame::ErrorBox(const wxString& msg)
 
 void DekFrame::FatalBox(const wxString& msg)
 {
+    // The panel ends after this box: a panel started while it is up is the
+    // channel's panel.
+    ReleaseClaim();
     wxString line = FatalMessageLine(msg);
     wxCharBuffer text = line.mb_str(wxConvLibc);
     fprintf(stderr, "%s\n", text.data() != nullptr ? text.data() : line.utf8_str().data());
@@ -397,7 +416,7 @@ void DekFrame::StorePlacement()
 void DekFrame::OnClose(wxCloseEvent& event)
 {
     m_closed = true;
-    m_peer.reset();  // a panel started from now on is the first again
+    ReleaseClaim();
     StorePlacement();
     m_timer.Stop();
     DropBlock();  // unmapped at once, or when the handlers below have returned

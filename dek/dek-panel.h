@@ -71,6 +71,8 @@ public:
     DekFrame();
     virtual ~DekFrame();
 
+    bool SendIdleEvents(wxIdleEvent& event) override;
+
     // Controls; children of the frame, which owns them.
     IclButton* m_ctlHOLD;
     IclButton* m_ctlALLOCATE;
@@ -175,7 +177,11 @@ private:
 
     // One panel per peripheral (dek-peer).
     bool ClaimPeripheral();
+    // Answers later panels while no event loop runs yet (the wait for the block).
     void AnswerLaterPanels();
+    // A panel that closes, or is about to show the box that ends it, can no
+    // longer serve: from then on a panel started for the channel is the first.
+    void ReleaseClaim();
     void BringToFront();
 
     // The host behind the block: gone, back, or slow to answer.

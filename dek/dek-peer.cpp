@@ -1,17 +1,22 @@
 #include "dek-peer.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
+#include <wx/evtloop.h>
+#include <wx/evtloopsrc.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
 #include <wx/snglinst.h>
@@ -19,11 +24,24 @@
 
 namespace {
 
-// A first panel takes its lock and opens its socket one after the other; a
-// later panel that finds the lock but no socket tries again for this long
-// before it takes the lock for one left by a killed panel.
-const int kWakeAttempts = 10;
-const int kWakeRetryMillis = 100;
+// A first panel takes its lock and opens its socket one after the other, and
+// lets go of them in the opposite order; a later panel that finds the lock
+// but no socket tries again for this long before it takes the lock for one
+// left by a killed panel.
+const long long kNobodyMillis = 1000;
+const int kRetryMillis = 100;
+// How long a later panel waits for the first one's answer. A first panel that
+// runs at all answers within a poll period or two.
+const long long kAnswerMillis = 1500;
+// What the first panel answers once it has come forward.
+const char kCameForward = 'f';
+
+long long NowMillis()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Letters, digits, '.' and '-' stand for themselves; every other byte is
 // written %XX, so that '_' only ever separates fields.
@@ -82,6 +100,19 @@ socklen_t WakeAddress(const wxString& key, sockaddr_un* addr)
 
 }  // namespace
 
+// The toolkit's main loop calls this when the listening socket has a
+// connection waiting; it runs on the GUI thread like any other event.
+class DekPeerLink::Watcher : public wxEventLoopSourceHandler {
+public:
+    explicit Watcher(DekPeerLink& link) : m_link(link) {}
+    void OnReadWaiting() override { m_link.AnswerRequests(true); }
+    void OnWriteWaiting() override {}
+    void OnExceptionWaiting() override {}
+
+private:
+    DekPeerLink& m_link;
+};
+
 wxString PeerKey(UINT cpu, UINT si, const wxString& display, const wxString& user)
 {
     return wxString::Format("dek_%s_%s_%u_%u", EscapeField(user), EscapeField(display), cpu, si);
@@ -104,6 +135,9 @@ DekPeerLink::DekPeerLink(UINT cpu, UINT si)
 
 DekPeerLink::~DekPeerLink()
 {
+    // The watch goes before the socket it watches; closing the socket turns
+    // away the panels still asking, which then find the lock free.
+    StopWatching();
     if (m_socket >= 0)
         close(m_socket);
     wxLogNull quiet;
@@ -120,16 +154,30 @@ DekPeerLink::Claim DekPeerLink::ClaimPeripheral()
     // The checker reports stale or foreign lock files through the log, which
     // would pop up dialogs of its own.
     wxLogNull quiet;
-    if (!Lock()) {
-        if (WakeTheFirst())
+    const long long start = NowMillis();
+    for (;;) {
+        if (Lock()) {
+            Listen();
+            return Claim::First;
+        }
+        if (NowMillis() - start >= kNobodyMillis)
+            break;
+        switch (AskTheFirst(start + kAnswerMillis)) {
+        case Answer::CameForward:
             return Claim::WokeTheFirst;
-        // Nobody listens behind the lock: it was left by a killed panel whose
-        // process number now belongs to another process.
-        m_checker.reset();
-        wxRemoveFile(LockPath());
-        if (!Lock())
+        case Answer::Silent:
             return Claim::FirstUnreachable;
+        case Answer::NobodyListens:
+            break;
+        }
+        wxMilliSleep(kRetryMillis);
     }
+    // Nobody listens behind the lock: it was left by a killed panel whose
+    // process number now belongs to another process.
+    m_checker.reset();
+    wxRemoveFile(LockPath());
+    if (!Lock())
+        return Claim::FirstUnreachable;
     Listen();
     return Claim::First;
 }
@@ -145,44 +193,122 @@ bool DekPeerLink::Lock()
 
 void DekPeerLink::Listen()
 {
-    m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_socket = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_socket < 0)
         return;
     sockaddr_un addr;
     socklen_t len = WakeAddress(m_key, &addr);
-    if (bind(m_socket, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
+    if (bind(m_socket, reinterpret_cast<const sockaddr*>(&addr), len) != 0 || listen(m_socket, 16) != 0) {
         close(m_socket);
         m_socket = -1;
     }
 }
 
-bool DekPeerLink::WakeTheFirst() const
+// Nothing here blocks for longer than until `deadlineMs`.
+DekPeerLink::Answer DekPeerLink::AskTheFirst(long long deadlineMs) const
 {
-    int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int s = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (s < 0)
-        return false;
+        return Answer::Silent;
     sockaddr_un addr;
     socklen_t len = WakeAddress(m_key, &addr);
-    bool sent = false;
-    for (int attempt = 0; attempt < kWakeAttempts && !sent; ++attempt) {
-        if (attempt > 0)
-            wxMilliSleep(kWakeRetryMillis);
-        const char wake = 'w';
-        // A full queue means wake-ups are already waiting for the first panel.
-        sent = sendto(s, &wake, 1, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&addr), len) == 1 ||
-               errno == EAGAIN;
+    Answer answer = Answer::Silent;
+    for (;;) {
+        if (connect(s, reinterpret_cast<const sockaddr*>(&addr), len) == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        // EAGAIN: the first panel's queue of connections is full, it takes
+        // none; anything else: no socket behind the lock.
+        if (errno != EAGAIN) {
+            close(s);
+            return Answer::NobodyListens;
+        }
+        if (NowMillis() >= deadlineMs) {
+            close(s);
+            return Answer::Silent;
+        }
+        wxMilliSleep(10);
+    }
+    // The connection is the request; the first panel answers once it has
+    // come forward. A stopped or hung one leaves it queued.
+    for (;;) {
+        long long left = deadlineMs - NowMillis();
+        if (left <= 0)
+            break;
+        pollfd p = {s, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break;
+        char reply = 0;
+        ssize_t n = recv(s, &reply, 1, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        // Closed unanswered: the first panel let go of its claim meanwhile.
+        answer = n == 1 && reply == kCameForward ? Answer::CameForward : Answer::NobodyListens;
+        break;
     }
     close(s);
-    return sent;
+    return answer;
 }
 
-bool DekPeerLink::TakeWakeUp()
+void DekPeerLink::WatchRequests(std::function<void()> comeForward)
+{
+    m_comeForward = std::move(comeForward);
+    if (m_socket < 0 || m_source != nullptr)
+        return;
+    m_watcher = std::make_unique<Watcher>(*this);
+    // The toolkit's loop, and every loop nested in it (dialogs, the request
+    // wait), then polls the socket with its other sources. A program without
+    // such sources says so through the log; its panel then does not answer.
+    wxLogNull quiet;
+    m_source = wxEventLoopBase::AddSourceForFD(m_socket, m_watcher.get(), wxEVENT_SOURCE_INPUT);
+}
+
+void DekPeerLink::AnswerRequests(bool comeForward)
 {
     if (m_socket < 0)
-        return false;
-    bool woken = false;
-    char buf[16];
-    while (recv(m_socket, buf, sizeof buf, MSG_DONTWAIT) >= 0)
-        woken = true;
-    return woken;
+        return;
+    std::vector<int> asking;
+    for (;;) {
+        int c = accept4(m_socket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (c >= 0) {
+            // A panel that has given up waiting (this one was stopped, say)
+            // has told its operator already; nobody is to be raised for it.
+            pollfd p = {c, POLLIN, 0};
+            if (poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR)) != 0)
+                close(c);
+            else
+                asking.push_back(c);
+            continue;
+        }
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        // Out of descriptors, say: the socket would stay readable and the
+        // watch fire without end. Later panels then get no answer.
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            StopWatching();
+        break;
+    }
+    if (asking.empty())
+        return;
+    if (comeForward && m_comeForward) {
+        // The call may end this link; only local state is used after it.
+        std::function<void()> call = m_comeForward;
+        call();
+    }
+    for (int c : asking) {
+        send(c, &kCameForward, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+        close(c);
+    }
+}
+
+void DekPeerLink::StopWatching()
+{
+    // Removes the source from the loop (also safe from within its own call);
+    // the watcher stays until the link goes, as this may run from its call.
+    delete m_source;
+    m_source = nullptr;
 }

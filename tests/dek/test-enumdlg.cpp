@@ -166,7 +166,7 @@ TEST(EnumDialogScan, ListsAcceptedPeripheralsInChannelOrder)
               (std::vector<std::string>{"", "9", "109", "TP1925/2", "*TP", "", "/emu + punch.out", ""}));
     std::vector<long> chans(4);
     for (long r = 0; r < 4; ++r)
-        chans[r] = long(dlg.m_list->GetItemData(r));
+        chans[r] = long(dlg.RowChannel(r));
     EXPECT_EQ(chans, (std::vector<long>{5, 9, 11, 15}));
     dlg.DoScan();
     EXPECT_EQ(dlg.m_list->GetItemCount(), 4) << "a rescan rebuilds the list rather than adding to it";

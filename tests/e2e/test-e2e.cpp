@@ -172,6 +172,8 @@ protected:
             setenv(var, (m_root + "/home").c_str(), 1);
         setenv("GSETTINGS_BACKEND", "memory", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
+        // Away from where windows open: a tooltip is a window named "dek" too.
+        Shell("xdotool mousemove 1590 1190");
     }
 
     void TearDown() override
@@ -491,6 +493,10 @@ TEST_F(EndToEnd, TheSameChannelPublishedAgainIsFollowedAnotherTypeEndsThePanelWi
     ASSERT_FALSE(box.empty()) << panel.Stderr();
     const std::string line = "dek: Peripheral changed; Channel 5 is now LP1933/1, type 2";
     EXPECT_TRUE(WaitUntil([&] { return panel.Stderr().find(line) != std::string::npos; }, 3000)) << panel.Stderr();
+    // The panel on its way out no longer claims the channel: a new one opens.
+    ChildProcess& next = StartPanel(MachineArgs(5));
+    EXPECT_FALSE(FindWindow("^U05 - LP1933/1$").empty()) << next.Stderr();
+    EXPECT_TRUE(next.Running());
     PressIn(box, "Return");
     EXPECT_EQ(Status(panel), 1);
 }
@@ -535,6 +541,7 @@ TEST_F(EndToEnd, HostKilledDuringARequestThenStopAndClose)
 }
 
 // Both at (0, 0): the second lamp tells the reader (grey DATA) from the punch.
+// A first panel that cannot answer (stopped) is not reported as brought forward.
 TEST_F(EndToEnd, ASecondPanelForAChannelBringsTheFirstForwardAndEnds)
 {
     StartHost({"5:CR:CR1911/1", "6:CP"});
@@ -546,14 +553,27 @@ TEST_F(EndToEnd, ASecondPanelForAChannelBringsTheFirstForwardAndEnds)
     std::string punchWin = FindWindow("^U06 - ");
     ASSERT_FALSE(punchWin.empty());
     Shell("xdotool windowmove " + punchWin + " 0 0");
+    auto readerOnTop = [] { return PixelAt(LampFaceX(1), kLowerCornerY) == "127,127,127"; };
     ASSERT_TRUE(WaitUntil([&] { return PixelAt(LampFaceX(1), kLowerCornerY) == "0,127,0"; }, 3000))
         << "punch on top";
+
+    // First, as raising a window takes the keyboard's focus with it.
+    ASSERT_TRUE(reader.Signal(SIGSTOP));
+    ChildProcess& third = StartPanel(MachineArgs(5));
+    const auto asked = Clock::now();
+    EXPECT_FALSE(FindWindow("^dek$", 5000).empty()) << "no message: " << third.Stderr();
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(4));
+    EXPECT_NE(third.Stderr().find("A panel for machine " + std::to_string(m_machine) + " channel 5 is already open"),
+              std::string::npos);
+    EXPECT_EQ(StatusAfterTheBox(third, false), 1);
+    reader.Signal(SIGCONT);
+    Pause(500);
+    EXPECT_FALSE(readerOnTop()) << "nobody waits for it any more";
 
     ChildProcess& second = StartPanel(MachineArgs(5));
     ASSERT_TRUE(second.Wait(5000));
     EXPECT_EQ(second.ExitStatus(), 0) << second.Stderr();
-    EXPECT_TRUE(WaitUntil([&] { return PixelAt(LampFaceX(1), kLowerCornerY) == "127,127,127"; }, 3000))
-        << "the reader's panel came forward";
+    EXPECT_TRUE(WaitUntil(readerOnTop, 3000)) << "the reader's panel came forward";
     EXPECT_EQ(Shell("xdotool search --onlyvisible --name '^U05 - ' | wc -l"), "1");
     EXPECT_TRUE(reader.Running());
 }
