@@ -297,7 +297,7 @@ protected:
         return m_wm->Start({"/usr/bin/openbox", "--sm-disable"}) &&
                WaitUntil([] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
                                      std::string::npos; },
-                         5000);
+                         15000);
     }
 
     // Keys go to `win`: the pointer rests in its bottom-right corner (no
