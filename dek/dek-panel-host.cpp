@@ -9,6 +9,7 @@
 #include "dek-panel-face.h"
 #include "dek-panel-internal.h"
 #include "mkshareditem.h"
+#include "peri-names.h"
 
 // The link to the host: attaching to its block, watching that the block is
 // still the one the host serves, and attaching again when it comes back.
@@ -153,7 +154,6 @@ void DekFrame::DetachFromHost()
 {
     m_attachment.Leave();  // ends the waits on the old block
     ForgetHost();
-    m_startPaneLit = m_ctlSTART->IsLit(true);
     DarkenLamps();
     RefreshHostState();
 }
@@ -213,7 +213,8 @@ void DekFrame::Reattach(PSHAREBASE block, size_t mapped, const SAUtils::SharedAr
     // START and CODE are the panel's own; ENG the new host learns as from a press.
     if (m_started)
         m_share->m_DebugSwitch = m_eng;
-    m_ctlSTART->Light(m_startPaneLit, true);
+    // START's lower pane is part of the face: lit on every face but the drum's.
+    m_ctlSTART->Light(m_periType != PT_DR, true);
     ShowIdentity();
     UpdateLights();
 }

@@ -224,7 +224,6 @@ private:
     UINT m_opsNo = 0;            // as shown in the title
     wxString m_periph;
     int m_ticksSinceNameCheck = 0;
-    bool m_startPaneLit = false;     // START's lower pane before the lamps went dark
     int m_hostWaits = 0;             // request waits that have been shown as waiting
     bool m_busyPointer = false;
     class BusyScope;
