@@ -293,11 +293,18 @@ protected:
         const char* wm = getenv("DEK_TEST_WM");
         if (wm == nullptr || strcmp(wm, "openbox") != 0)
             return true;
-        m_wm.reset(new ChildProcess);
-        return m_wm->Start({"/usr/bin/openbox", "--sm-disable"}) &&
-               WaitUntil([] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
-                                     std::string::npos; },
-                         15000);
+        // Now and then openbox, started on a fresh server, never takes it up
+        // (seen about once in six runs, with nothing on its standard error):
+        // a second start does.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            m_wm.reset(new ChildProcess);
+            if (m_wm->Start({"/usr/bin/openbox", "--sm-disable"}) &&
+                WaitUntil([] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+                                      std::string::npos; },
+                          5000))
+                return true;
+        }
+        return false;
     }
 
     // Keys go to `win`: the pointer rests in its bottom-right corner (no
@@ -604,7 +611,7 @@ TEST_F(EndToEnd, TwentyPanelsOnOneHostAllCloseCleanly)
 // Also run under openbox and on a 1366x768 screen (tests/e2e/CMakeLists.txt).
 TEST_F(EndToEnd, OnTheDesktopTheKeyboardPressesInScreenOrderAndAPanelComesBackWhereItWas)
 {
-    ASSERT_TRUE(StartWindowManager());
+    ASSERT_TRUE(StartWindowManager()) << (m_wm ? m_wm->Stderr() : std::string());
     int sw = 0, sh = 0;
     sscanf(Shell("xdotool getdisplaygeometry").c_str(), "%d %d", &sw, &sh);
     StartHost({"4:TP", "9:CR:CR1911/1"});
